@@ -1,0 +1,153 @@
+# shellcheck shell=bash
+# A PDF printer for the printing tests: starts the CUPS scheduler when it is
+# not running and sets up a queue whose output is a PDF file (cups-pdf).
+#
+#   cups_start               start cupsd unless it already runs (needs root)
+#   cups_stop                stop the cupsd that cups_start started, if any
+#   cups_pdf_queue [NAME]    create/enable the queue (default zentrim-pdf),
+#                            make it the default destination
+#   cups_pdf_outdir          the directory cups-pdf writes this user's PDFs to
+#   cups_pdf_mark FILE       remember "now" (for cups_pdf_wait_new)
+#   cups_pdf_wait_new FILE TIMEOUT_S
+#                            wait until every job on the queue has finished
+#                            and print the newest PDF written since the mark
+#   cups_pdf_selftest        print a small picture and rasterise the PDF
+#
+# Sourced by e2e/lib.sh and scripts/test.sh; needs no other helper.
+
+CUPS_PDF_QUEUE=${CUPS_PDF_QUEUE:-zentrim-pdf}
+CUPS_PDF_CONF=${CUPS_PDF_CONF:-/etc/cups/cups-pdf.conf}
+CUPSD_PID=${CUPSD_PID:-}
+
+_cups_log() { printf '[cups] %s\n' "$*" >&2; }
+
+_cups_poll() { # _cups_poll TIMEOUT_S CMD...: every 50 ms until CMD succeeds
+  local tries=$(($1 * 20))
+  shift
+  while ((tries-- > 0)); do
+    "$@" && return 0
+    sleep 0.05
+  done
+  return 1
+}
+
+cups_running() { lpstat -r 2>/dev/null | grep -q 'is running'; }
+
+cups_start() {
+  if cups_running; then
+    return 0
+  fi
+  if ((EUID != 0)); then
+    _cups_log "the CUPS scheduler is not running and starting it needs root (sudo cupsd)"
+    return 1
+  fi
+  mkdir -p /run/cups /var/spool/cups /var/log/cups
+  local log=${CUPSD_LOG:-${TMPDIR:-/tmp}/zentrim-cupsd.log}
+  # -f keeps it in the foreground so that its PID is ours to stop later.
+  /usr/sbin/cupsd -f >"$log" 2>&1 &
+  CUPSD_PID=$!
+  if ! _cups_poll 15 cups_running; then
+    _cups_log "cupsd did not come up: $(tail -n 5 "$log" 2>/dev/null)"
+    return 1
+  fi
+  _cups_log "started cupsd (pid $CUPSD_PID)"
+}
+
+cups_stop() {
+  [[ -n $CUPSD_PID ]] || return 0
+  if kill -0 "$CUPSD_PID" 2>/dev/null; then
+    kill -TERM "$CUPSD_PID" 2>/dev/null || true
+    wait "$CUPSD_PID" 2>/dev/null || true
+  fi
+  CUPSD_PID=
+}
+
+_cups_pdf_ppd() {
+  lpinfo -m 2>/dev/null | awk '
+    $1 ~ /CUPS-PDF_opt\.ppd$/ { opt = $1 }
+    $1 ~ /CUPS-PDF_noopt\.ppd$/ { noopt = $1 }
+    END { if (opt != "") print opt; else if (noopt != "") print noopt; else exit 1 }'
+}
+
+cups_pdf_queue() {
+  local queue=${1:-$CUPS_PDF_QUEUE}
+  cups_start || return 1
+  if ! lpstat -p "$queue" >/dev/null 2>&1; then
+    local ppd
+    ppd=$(_cups_pdf_ppd) || {
+      _cups_log "no cups-pdf driver found (apt-get install printer-driver-cups-pdf)"
+      return 1
+    }
+    # lpadmin warns that drivers are deprecated; cups-pdf still needs one.
+    lpadmin -p "$queue" -v cups-pdf:/ -m "$ppd" -E -o printer-is-shared=false 2>&1 |
+      grep -v 'drivers are deprecated' >&2 || true
+    lpstat -p "$queue" >/dev/null 2>&1 || { _cups_log "could not create queue $queue"; return 1; }
+  fi
+  cupsenable "$queue" && cupsaccept "$queue"
+  lpoptions -d "$queue" >/dev/null
+}
+
+# cups-pdf writes to the "Out" directory of its configuration, in which
+# ${HOME} and ${USER} stand for the owner of the job (the user who ran lp,
+# looked up in the password database, so a changed $HOME does not matter).
+cups_pdf_outdir() {
+  local user home out
+  user=$(id -un)
+  home=$(getent passwd "$user" | cut -d: -f6)
+  out=$(awk '$1 == "Out" { $1 = ""; sub(/^ +/, ""); v = $0 } END { print v }' "$CUPS_PDF_CONF" 2>/dev/null)
+  [[ -n $out ]] || out='/var/spool/cups-pdf/${USER}'
+  out=${out//'${HOME}'/$home}
+  out=${out//'${USER}'/$user}
+  printf '%s\n' "$out"
+}
+
+cups_pdf_mark() { : >"$1"; }
+
+_cups_queue_idle() { [[ -z $(lpstat -o "$1" 2>/dev/null) ]]; }
+
+_cups_new_pdf() { # _cups_new_pdf MARK: newest PDF in the output dir newer than MARK
+  local dir
+  dir=$(cups_pdf_outdir)
+  find "$dir" -maxdepth 1 -name '*.pdf' -newer "$1" -printf '%T@ %p\n' 2>/dev/null |
+    sort -n | tail -n 1 | cut -d' ' -f2-
+}
+
+cups_pdf_wait_new() {
+  local mark=$1 timeout=${2:-30} queue=${3:-$CUPS_PDF_QUEUE} file
+  _cups_poll "$timeout" _cups_queue_idle "$queue" || {
+    _cups_log "jobs still pending on $queue after ${timeout}s: $(lpstat -o "$queue")"
+    return 1
+  }
+  file=$(_cups_new_pdf "$mark")
+  [[ -n $file ]] || { _cups_log "no new PDF in $(cups_pdf_outdir)"; return 1; }
+  printf '%s\n' "$file"
+}
+
+_cups_page_has() { # _cups_page_has PNG COLOUR: at least 2% of the page is COLOUR
+  local share
+  share=$(/usr/bin/convert "$1" -fuzz 20% -fill black +opaque "$2" -fill white -opaque "$2" \
+    -colorspace gray -format '%[fx:mean]' info:) || return 1
+  awk -v s="$share" 'BEGIN { exit !(s >= 0.02) }'
+}
+
+# cups_pdf_selftest: prints a two-colour picture on the PDF queue and checks
+# that a PDF comes out and that pdftoppm can turn it back into pixels.
+cups_pdf_selftest() {
+  local queue=${1:-$CUPS_PDF_QUEUE} dir pdf
+  dir=$(mktemp -d "${TMPDIR:-/tmp}/zentrim-cups-check.XXXXXX")
+  /usr/bin/convert -size 200x100 xc:'#FF0000' -fill '#0000FF' -draw 'rectangle 50,25 149,74' "$dir/in.png" &&
+    cups_pdf_mark "$dir/mark" &&
+    lp -d "$queue" -t zentrim-selftest "$dir/in.png" >/dev/null &&
+    pdf=$(cups_pdf_wait_new "$dir/mark" 60 "$queue") &&
+    pdftoppm -r 20 -png -singlefile "$pdf" "$dir/page" &&
+    _cups_page_has "$dir/page.png" '#FF0000' && _cups_page_has "$dir/page.png" '#0000FF'
+  local rc=$?
+  if ((rc == 0)); then
+    _cups_log "PDF queue $queue works: $pdf"
+    rm -f "$pdf"
+  else
+    _cups_log "PDF queue $queue did not produce a readable PDF (work files in $dir)"
+    return 1
+  fi
+  rm -rf "$dir"
+}
