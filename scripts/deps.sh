@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# deps.sh [--test]: installs the Debian packages needed to build Zentrim
+# Screen, and with --test also those the tests use (virtual X server, window
+# manager, input and clipboard tools, ImageMagick, a PDF printer). Only
+# missing packages are installed; as a normal user it prints the command to
+# run instead and exits non-zero.
+set -euo pipefail
+
+BUILD_PACKAGES=(
+  cmake ninja-build g++
+  # Qt 6 widgets and printing; its CMake files look for OpenGL (GL, GLX)
+  # and the Vulkan headers.
+  qt6-base-dev qt6-base-dev-tools libgl-dev libglx-dev libvulkan-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libturbojpeg0-dev
+  # Screen grabs through XCB, with shared memory.
+  libxcb1-dev libxcb-shm0-dev libx11-xcb-dev libx11-dev
+  fonts-dejavu-core fonts-liberation
+)
+TEST_PACKAGES=(
+  xvfb xauth openbox xdotool xclip x11-utils
+  imagemagick
+  cups printer-driver-cups-pdf poppler-utils
+)
+
+usage() { echo "usage: $0 [--test]" >&2; exit 2; }
+
+packages=("${BUILD_PACKAGES[@]}")
+case ${1:-} in
+  "") ;;
+  --test) packages+=("${TEST_PACKAGES[@]}") ;;
+  *) usage ;;
+esac
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null || true)
+  [[ $status == installed ]] || missing+=("$p")
+done
+
+if ((${#missing[@]} == 0)); then
+  echo "deps: all ${#packages[@]} packages installed"
+  exit 0
+fi
+
+install=(apt-get install -y --no-install-recommends "${missing[@]}")
+if ((EUID != 0)); then
+  echo "deps: missing packages: ${missing[*]}" >&2
+  echo "deps: install them with:" >&2
+  echo "  sudo apt-get update && sudo DEBIAN_FRONTEND=noninteractive ${install[*]}" >&2
+  exit 1
+fi
+
+echo "deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -q
+"${install[@]}" </dev/null
