@@ -95,9 +95,11 @@ cups_pdf_outdir() {
   user=$(id -un)
   home=$(getent passwd "$user" | cut -d: -f6)
   out=$(awk '$1 == "Out" { $1 = ""; sub(/^ +/, ""); v = $0 } END { print v }' "$CUPS_PDF_CONF" 2>/dev/null)
-  [[ -n $out ]] || out='/var/spool/cups-pdf/${USER}'
-  out=${out//'${HOME}'/$home}
-  out=${out//'${USER}'/$user}
+  # shellcheck disable=SC2016 # literal placeholders of cups-pdf.conf
+  local home_mark='${HOME}' user_mark='${USER}'
+  [[ -n $out ]] || out="/var/spool/cups-pdf/$user_mark"
+  out=${out//"$home_mark"/$home}
+  out=${out//"$user_mark"/$user}
   printf '%s\n' "$out"
 }
 

@@ -1,4 +1,5 @@
 # shellcheck shell=bash
+# shellcheck disable=SC2034 # the ZS_* places are used by the scenarios
 # Helpers for the end-to-end scenarios: a private X desktop (Xvfb + openbox),
 # starting the program, finding and measuring its window, driving the mouse,
 # screenshots and pixel checks, the clipboard, and pixel-exact image
@@ -116,7 +117,8 @@ e2e_start_desktop() {
   XVFB_PID=$!
   wait_until 10 grep -q '^[0-9][0-9]*$' "$fdfile" ||
     fail "Xvfb did not report a display number: $(tail -n 5 "$E2E_TMP/xvfb.log")"
-  export DISPLAY=:$(head -n 1 "$fdfile")
+  DISPLAY=:$(head -n 1 "$fdfile")
+  export DISPLAY
   wait_for 10 "X server on $DISPLAY" xdpyinfo >/dev/null 2>&1
   unset WAYLAND_DISPLAY
 
@@ -160,7 +162,7 @@ e2e_cleanup() {
   _stop_pid "$APP_PID"
   _stop_pid "$OPENBOX_PID"
   _stop_pid "$XVFB_PID"
-  APP_PID= OPENBOX_PID= XVFB_PID=
+  APP_PID='' OPENBOX_PID='' XVFB_PID=''
   cups_stop # only if a scenario started the scheduler itself
   if [[ -n $E2E_TMP && -d $E2E_TMP ]]; then
     if [[ ${E2E_KEEP_TMP:-0} == 1 ]]; then

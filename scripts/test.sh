@@ -13,7 +13,7 @@ cmake --build build
 # shellcheck source=e2e/cups.sh
 source e2e/cups.sh
 trap cups_stop EXIT # stops the scheduler only if this script started it
-if cups_pdf_queue && cups_pdf_selftest; then
+if cups_pdf_queue "$CUPS_PDF_QUEUE" && cups_pdf_selftest "$CUPS_PDF_QUEUE"; then
   export ZENTRIM_PDF_QUEUE=$CUPS_PDF_QUEUE
   ZENTRIM_PDF_DIR=$(cups_pdf_outdir)
   export ZENTRIM_PDF_DIR

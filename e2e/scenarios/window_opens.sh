@@ -14,8 +14,8 @@ scenario() {
   e2e_set_background
   app_launch
 
-  local cx cy cw ch
-  read -r cx cy cw ch < <(win_client_geometry "$APP_WIN")
+  local cw ch
+  read -r _ _ cw ch < <(win_client_geometry "$APP_WIN")
   assert_eq "${ZS_CLIENT_W}x${ZS_CLIENT_H}" "${cw}x${ch}" "client area size"
 
   if ! wait_until 3 _centred "$APP_WIN"; then
