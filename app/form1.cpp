@@ -1,0 +1,477 @@
+#include "form1.h"
+
+#include "catalogue.h"
+#include "errors.h"
+#include "module1.h"
+#include "numbers.h"
+
+#include <QFile>
+#include <QIcon>
+#include <QImage>
+
+namespace zs::app {
+
+namespace {
+
+QImage picture(const char* name, int size) {
+    if (QString::fromUtf8(name) == QLatin1String("start-panel")) {
+        return QImage(QStringLiteral(":/start-panel.jpg"));
+    }
+    return QImage(QStringLiteral(":/icons/%1-%2.png").arg(QString::fromUtf8(name)).arg(size));
+}
+
+// Every size of an icon that the assets hold.
+QIcon icon(const char* name) {
+    QIcon result;
+    for (int size : {16, 24, 32, 48, 256}) {
+        const QString path =
+            QStringLiteral(":/icons/%1-%2.png").arg(QString::fromUtf8(name)).arg(size);
+        if (QFile::exists(path)) {
+            result.addFile(path, QSize(size, size));
+        }
+    }
+    return result;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- ControlSet
+
+ControlSet::ControlSet(Form& form, Services& services) {
+    (void)services;
+    std::map<std::pair<std::string, int>, Container*> containers;
+    containers[{"Form1", -1}] = &form;
+    for (const Row& row : catalogue()) {
+        Container& in = *containers.at({row.in, row.inIndex});
+        const QString name = QString::fromUtf8(row.name);
+        std::unique_ptr<Control> made;
+        switch (row.kind) {
+        case Kind::Frame: {
+            auto c = std::make_unique<Frame>(form, in, name, row.index);
+            if (row.back) {
+                c->setBackColor(*row.back);
+            }
+            containers[{row.name, row.index}] = c.get();
+            made = std::move(c);
+            break;
+        }
+        case Kind::PictureBox: {
+            auto c = std::make_unique<PictureBox>(form, in, name, row.index);
+            if (row.back) {
+                c->setBackColor(*row.back);
+            }
+            containers[{row.name, row.index}] = c.get();
+            made = std::move(c);
+            break;
+        }
+        case Kind::Label: {
+            auto c = std::make_unique<Label>(form, in, name, row.index);
+            c->setCaption(QString::fromUtf8(row.text));
+            c->setFont(row.font);
+            c->setAlignment(row.align);
+            c->setForeColor(row.fore.value_or(kWindowText));
+            c->setBackColor(row.back);
+            made = std::move(c);
+            break;
+        }
+        case Kind::TextBox: {
+            auto c = std::make_unique<TextBox>(form, in, name, row.index);
+            c->setText(QString::fromUtf8(row.text));
+            c->setFont(row.font);
+            c->setAlignment(row.align);
+            c->setColors(row.fore.value_or(kWindowText), row.back.value_or(kWindowBackground));
+            made = std::move(c);
+            break;
+        }
+        case Kind::Button: {
+            auto c = std::make_unique<Button>(form, in, name, row.index);
+            c->setCaption(QString::fromUtf8(row.text != nullptr ? row.text : ""));
+            if (row.icon != nullptr) {
+                c->setIcon(icon(row.icon), row.iconSize);
+            }
+            c->setBackColor(row.back);
+            made = std::move(c);
+            break;
+        }
+        case Kind::CheckBox: {
+            auto c = std::make_unique<CheckBox>(form, in, name, row.index);
+            c->setCaption(QString::fromUtf8(row.text));
+            c->setColors(row.fore.value_or(kWindowText), row.back.value_or(kWindowBackground));
+            made = std::move(c);
+            break;
+        }
+        case Kind::OptionButton: {
+            auto c = std::make_unique<OptionButton>(form, in, name, row.index);
+            if (row.back) {
+                c->setBackColor(*row.back);
+            }
+            if (row.selected) {
+                c->setValue(true);
+            }
+            made = std::move(c);
+            break;
+        }
+        case Kind::HScrollBar:
+        case Kind::VScrollBar: {
+            auto c = std::make_unique<ScrollBar>(form, in, name, row.index,
+                                                 row.kind == Kind::HScrollBar ? Qt::Horizontal
+                                                                              : Qt::Vertical);
+            c->setMin(row.range.min);
+            c->setMax(row.range.max);
+            c->setSmallChange(row.range.smallChange);
+            c->setLargeChange(row.range.largeChange);
+            made = std::move(c);
+            break;
+        }
+        case Kind::Timer: {
+            auto t = std::make_unique<Timer>(form, name);
+            t->setInterval(row.interval);
+            m_timersByName[row.name] = t.get();
+            m_timers.push_back(std::move(t));
+            continue;
+        }
+        case Kind::Shape: {
+            auto c = std::make_unique<Shape>(form, in, name, row.index);
+            c->setBorderColor(row.border.value_or(kWindowText));
+            c->setBorderStyle(row.borderStyle);
+            c->setOpaque(row.opaque);
+            if (row.back) {
+                c->setBackColor(*row.back);
+            }
+            made = std::move(c);
+            break;
+        }
+        case Kind::Line: {
+            auto c = std::make_unique<Line>(form, in, name, row.index);
+            c->setEnds(row.ends.x1, row.ends.y1, row.ends.x2, row.ends.y2);
+            c->setBorderColor(row.border.value_or(kWindowText));
+            c->setBorderStyle(row.borderStyle);
+            c->setBorderWidth(row.lineWidth);
+            made = std::move(c);
+            break;
+        }
+        case Kind::Image: {
+            auto c = std::make_unique<Image>(form, in, name, row.index);
+            c->move(row.pos.left, row.pos.top, row.pos.width, row.pos.height);
+            if (row.icon != nullptr) {
+                c->setPicture(picture(row.icon, row.iconSize));
+            }
+            made = std::move(c);
+            break;
+        }
+        }
+        if (row.kind != Kind::Line && row.kind != Kind::Image) {
+            made->move(row.pos.left, row.pos.top, row.pos.width, row.pos.height);
+        }
+        made->setVisible(row.visible);
+        m_byName[{row.name, row.index}] = made.get();
+        m_controls.push_back(std::move(made));
+    }
+    for (const auto& [key, container] : containers) {
+        container->restack();
+    }
+}
+
+ControlSet::~ControlSet() {
+    // Children first: a container's widget owns its children's widgets.
+    while (!m_controls.empty()) {
+        m_controls.pop_back();
+    }
+}
+
+Control* ControlSet::find(const char* name, int index) const {
+    const auto it = m_byName.find({name, index});
+    return it == m_byName.end() ? nullptr : it->second;
+}
+
+Timer& ControlSet::timer(const char* name) const {
+    return *m_timersByName.at(name);
+}
+
+// ---------------------------------------------------------------- Form1
+
+namespace {
+std::unique_ptr<Form> makeForm(Services& services) {
+    auto form = std::make_unique<Form>(services, QStringLiteral("Form1"));
+    form->setCaption(QStringLiteral("Zentrim Screen"));
+    form->setBackColor(0x00FFFFFF);
+    form->setIcon(icon("app"));
+    form->setClientSize(15555, 11550);
+    return form;
+}
+} // namespace
+
+Form1::Form1(Services& services)
+    : m_services(services), m_form(makeForm(services)), m_set(*m_form, services), form(*m_form),
+      Frame12(m_set.get<Frame>("Frame12")), Frame7(m_set.get<Frame>("Frame7")),
+      Frame4(m_set.get<Frame>("Frame4")), Frame6(m_set.get<Frame>("Frame6")),
+      Frame3(m_set.get<Frame>("Frame3")), Frame5(m_set.get<Frame>("Frame5")),
+      Picture2(m_set.get<PictureBox>("Picture2")), Frame1(m_set.get<Frame>("Frame1")),
+      Command2(m_set.get<Button>("Command2")), HScroll1(m_set.get<ScrollBar>("HScroll1")),
+      VScroll1(m_set.get<ScrollBar>("VScroll1")), Picture1(m_set.get<PictureBox>("Picture1")),
+      Command19(m_set.get<Button>("Command19")), Command18(m_set.get<Button>("Command18")),
+      Picture9(m_set.array<PictureBox>("Picture9")), Command11(m_set.get<Button>("Command11")),
+      Shape5(m_set.get<Shape>("Shape5")), Label7(m_set.array<Label>("Label7")),
+      Shape4(m_set.array<Shape>("Shape4")), Picture3(m_set.get<PictureBox>("Picture3")),
+      Frame9(m_set.get<Frame>("Frame9")), Picture8(m_set.get<PictureBox>("Picture8")),
+      Picture5(m_set.get<PictureBox>("Picture5")), Picture7(m_set.get<PictureBox>("Picture7")),
+      Label4(m_set.get<Label>("Label4")), Label6(m_set.get<Label>("Label6")),
+      Label5(m_set.array<Label>("Label5")), Command7(m_set.get<Button>("Command7")),
+      Text1(m_set.array<TextBox>("Text1")), Frame10(m_set.get<Frame>("Frame10")),
+      Frame8(m_set.get<Frame>("Frame8")), Picture10(m_set.array<PictureBox>("Picture10")),
+      Picture11(m_set.array<PictureBox>("Picture11")),
+      Option1(m_set.array<OptionButton>("Option1")), Shape6(m_set.get<Shape>("Shape6")),
+      Line2(m_set.array<Line>("Line2")), Command16(m_set.get<Button>("Command16")),
+      Command8(m_set.get<Button>("Command8")), Command6(m_set.get<Button>("Command6")),
+      Command13(m_set.get<Button>("Command13")), Command14(m_set.get<Button>("Command14")),
+      Command15(m_set.get<Button>("Command15")), Picture6(m_set.get<PictureBox>("Picture6")),
+      Command1(m_set.array<Button>("Command1")), Command3(m_set.array<Button>("Command3")),
+      Timer1(m_set.timer("Timer1")), Image2(m_set.array<Image>("Image2")),
+      Command17(m_set.get<Button>("Command17")), Command12(m_set.get<Button>("Command12")),
+      Command10(m_set.get<Button>("Command10")), Check2(m_set.get<CheckBox>("Check2")),
+      Command9(m_set.get<Button>("Command9")), Command4(m_set.get<Button>("Command4")),
+      Command5(m_set.get<Button>("Command5")), Check1(m_set.get<CheckBox>("Check1")),
+      Image3(m_set.get<Image>("Image3")),
+      FormScreenCapture(m_set.get<PictureBox>("FormScreenCapture")),
+      Frame2(m_set.get<Frame>("Frame2")), Line1(m_set.array<Line>("Line1")),
+      Shape1(m_set.get<Shape>("Shape1")), Label2(m_set.get<Label>("Label2")),
+      Label1(m_set.array<Label>("Label1")), Image1(m_set.array<Image>("Image1")),
+      Label3(m_set.get<Label>("Label3")), Shape2(m_set.get<Shape>("Shape2")),
+      capture(capture::Controls{form, Picture1, FormScreenCapture, HScroll1, VScroll1, Shape1,
+                                Line1[0], Line1[1], Label2, Check1, Frame3, Timer1, Picture2,
+                                Picture6},
+              capture::Variables{SelStartX, SelStartY, NudgeX, NudgeY},
+              capture::Routines{[this](float t) { Perimene(t); }, [this] { bringToFront(); },
+                                [this](std::int16_t i) { Command1_Click(i); }},
+              services),
+      editor(editor::Controls{form, Frame4, Label4, Label6, Frame9, Text1[0], Text1[1], Picture6,
+                              Shape6, Option1, Picture10, Picture2, FormScreenCapture, Shape1},
+             editor::Variables{PenDown, PenX, PenY}, services),
+      files(files::Controls{form, Picture2, Picture6, Picture1, FormScreenCapture, Image3, HScroll1,
+                            VScroll1},
+            services) {
+    Picture6.setCrossCursor(true);
+    wire();
+}
+
+Form1::~Form1() = default;
+
+void Form1::wire() {
+    form.Resize = [this] { Form_Resize(); };
+
+    Check2.Click = [this] { Check2_Click(); };
+    Command17.Click = [this] { Command17_Click(); };
+    Command19.Click = [this] { Command19_Click(); };
+    Command18.Click = [this] { capture.Command18_Click(); };
+    for (const auto& [i, b] : Command1.items()) {
+        b->Click = [this, i = i] { Command1_Click(static_cast<std::int16_t>(i)); };
+    }
+    Command10.Click = [this] { Command10_Click(); };
+    Command11.Click = [this] { Command11_Click(); };
+    for (const auto& [i, p] : Picture9.items()) {
+        p->Click = [this, i = i] { Picture9_Click(static_cast<std::int16_t>(i)); };
+    }
+
+    // Capture and selection.
+    FormScreenCapture.MouseDown = [this](std::int16_t b, std::int16_t s, float x, float y) {
+        capture.FormScreenCapture_MouseDown(b, s, x, y);
+    };
+    FormScreenCapture.MouseMove = [this](std::int16_t b, std::int16_t s, float x, float y) {
+        capture.FormScreenCapture_MouseMove(b, s, x, y);
+    };
+    FormScreenCapture.MouseUp = [this](std::int16_t b, std::int16_t s, float x, float y) {
+        capture.FormScreenCapture_MouseUp(b, s, x, y);
+    };
+    Command4.Click = [this] { capture.Command4_Click(); };
+    for (const auto& [i, img] : Image2.items()) {
+        const auto index = static_cast<std::int16_t>(i);
+        img->MouseDown = [this, index](std::int16_t b, std::int16_t s, float x, float y) {
+            capture.Image2_MouseDown(index, b, s, x, y);
+        };
+        img->DblClick = [this, index] { capture.Image2_DblClick(index); };
+        img->MouseUp = [this, index](std::int16_t b, std::int16_t s, float x, float y) {
+            capture.Image2_MouseUp(index, b, s, x, y);
+        };
+    }
+    Timer1.Tick = [this] { capture.Timer1_Timer(); };
+    HScroll1.Change = [this] { capture.HScroll1_Change(); };
+    HScroll1.Scroll = [this] { capture.HScroll1_Scroll(); };
+    VScroll1.Change = [this] { capture.VScroll1_Change(); };
+    VScroll1.Scroll = [this] { capture.VScroll1_Scroll(); };
+    Command2.Click = [this] { capture.Command2_Click(); };
+
+    // Files, printing and copying.
+    for (const auto& [i, b] : Command3.items()) {
+        b->Click = [this, i = i] { files.Command3_Click(static_cast<std::int16_t>(i)); };
+    }
+    Command8.Click = [this] { files.Command8_Click(); };
+    Command9.Click = [this] { files.Command9_Click(); };
+    Command12.Click = [this] { files.Command12_Click(); };
+    Command13.Click = [this] { files.Command13_Click(); };
+    Command15.Click = [this] { files.Command15_Click(); };
+
+    // The editor.
+    Command5.Click = [this] { editor.Command5_Click(); };
+    Command6.Click = [this] { editor.Command6_Click(); };
+    Command16.Click = [this] { editor.Command16_Click(); };
+    Command14.Click = [this] { editor.Command14_Click(); };
+    Command7.Click = [this] { editor.Command7_Click(); };
+    for (const auto& [i, t] : Text1.items()) {
+        const auto index = static_cast<std::int16_t>(i);
+        t->Change = [this, index] { editor.Text1_Change(index); };
+        t->KeyUp = [this, index](int key, std::int16_t shift) {
+            editor.Text1_KeyUp(index, static_cast<std::int16_t>(key), shift);
+        };
+    }
+    Picture6.MouseDown = [this](std::int16_t b, std::int16_t s, float x, float y) {
+        editor.Picture6_MouseDown(b, s, x, y);
+    };
+    Picture6.MouseMove = [this](std::int16_t b, std::int16_t s, float x, float y) {
+        editor.Picture6_MouseMove(b, s, x, y);
+    };
+    Picture6.MouseUp = [this](std::int16_t b, std::int16_t s, float x, float y) {
+        editor.Picture6_MouseUp(b, s, x, y);
+    };
+    for (const auto& [i, p] : Picture10.items()) {
+        p->Click = [this, i = i] { editor.Picture10_Click(static_cast<std::int16_t>(i)); };
+    }
+    for (const auto& [i, p] : Picture11.items()) {
+        p->Click = [this, i = i] { editor.Picture11_Click(static_cast<std::int16_t>(i)); };
+    }
+    for (const auto& [i, o] : Option1.items()) {
+        o->Click = [this, i = i] { editor.Option1_Click(static_cast<std::int16_t>(i)); };
+    }
+}
+
+void Form1::start() {
+    form.run("Load", [this] { Form_Load(); });
+    form.showCentred();
+}
+
+// ---------------------------------------------------------------- start-up
+
+void Form1::Form_Load() {
+    PenDown = 0;
+    PenX = 0;
+    PenY = 0;
+    FormScreenCapture.setLeft(0);
+    FormScreenCapture.setTop(0);
+    bringToFront();
+    Frame5.setBackColor(0x00FFFFFF);
+    Frame6.setBackColor(0x00FFFFFF);
+    Frame8.setBackColor(0x00FFFFFF);
+    Frame10.setBackColor(0x00FFFFFF);
+    Frame10.setTop(180);
+}
+
+void Form1::Perimene(float PosoTime) {
+    IEventPump& pump = m_services.pump;
+    const double start = pump.now();
+    const double end = start + static_cast<double>(PosoTime);
+    while (pump.now() < end) {
+        pump.processEvents(end - pump.now());
+        if (form.quitting()) {
+            return;
+        }
+    }
+}
+
+void Form1::bringToFront() {
+    Module1::StayFront(form, true);
+    Perimene(0.1F);
+    Module1::StayFront(form, false);
+}
+
+void Form1::Check2_Click() {
+    Module1::StayFront(form, Check2.value() == 1);
+}
+
+void Form1::Command17_Click() {
+    Check2.setValue(1);
+    Frame12.setLeft(0);
+    Frame12.setTop(0);
+    form.setWindowState(WindowState::Normal);
+    form.setWidth(Frame12.width());
+    form.setHeight(1165);
+    form.setLeft(0);
+    form.setTop(0);
+    Frame12.setVisible(true);
+}
+
+void Form1::Command19_Click() {
+    form.setWidth(15675);
+    form.setHeight(12015);
+}
+
+void Form1::Command1_Click(std::int16_t Index) {
+    switch (Index) {
+    case 1:
+    case 5:
+        capture.capture();
+        break;
+    case 3:
+        capture.crop();
+        break;
+    case 4:
+        form.quit(0);
+        break;
+    default:
+        break;
+    }
+}
+
+// ---------------------------------------------------------------- layout
+
+void Form1::Form_Resize() {
+    // Every step stands alone: one that fails (a negative size, a range that
+    // does not fit 16 bits) is skipped and leaves its property as it was.
+    const auto step = [](const auto& apply) {
+        try {
+            apply();
+        } catch (const Error&) {
+        }
+    };
+    step([&] { Frame5.setTop(form.scaleHeight() - Frame5.height()); });
+    step([&] { Frame5.setLeft(0); });
+    step([&] { Frame6.setTop(form.scaleHeight() - Frame6.height()); });
+    step([&] { Frame6.setLeft(form.scaleWidth() - Frame6.width()); });
+    step([&] { HScroll1.setTop(form.scaleHeight() - HScroll1.height() - Frame5.height()); });
+    step([&] { HScroll1.setWidth(form.scaleWidth() - VScroll1.width()); });
+    step([&] { VScroll1.setLeft(form.scaleWidth() - VScroll1.width()); });
+    step([&] { VScroll1.setHeight(form.scaleHeight() - HScroll1.height() - Frame5.height()); });
+    step([&] { Command2.setLeft(VScroll1.left()); });
+    step([&] { Command2.setTop(HScroll1.top()); });
+    step([&] { Picture1.setWidth(HScroll1.width()); });
+    step([&] { Picture1.setHeight(VScroll1.height()); });
+    step([&] { HScroll1.setMax(roundToInt16(FormScreenCapture.width() - Picture1.width())); });
+    step([&] { VScroll1.setMax(roundToInt16(FormScreenCapture.height() - Picture1.height())); });
+    step([&] { Frame4.setWidth(form.width()); });
+    step([&] { Frame4.setHeight(form.height()); });
+    step([&] { Picture5.setWidth(form.scaleWidth() - 240); });
+    step([&] { Picture5.setHeight(form.scaleHeight() - 240 - 120 - 1095); });
+    step([&] { Picture8.setTop(120 + Picture5.height() + 120); });
+    step([&] { Picture8.setWidth(Picture5.width()); });
+    step([&] { Frame8.setLeft(Picture8.width() - Frame8.width() - 120); });
+    step([&] { Frame10.setLeft(120); });
+    step([&] { Frame9.setTop(Picture8.top() - 960); });
+    step([&] { Frame12.setVisible(false); });
+}
+
+// ---------------------------------------------------------------- settings
+
+void Form1::Command10_Click() {
+    Frame7.setLeft(0);
+    Frame7.setTop(0);
+    Frame7.setVisible(true);
+}
+
+void Form1::Command11_Click() {
+    Frame7.setVisible(false);
+}
+
+void Form1::Picture9_Click(std::int16_t Index) {
+    Shape5.setBorderColor(Picture9[Index].backColor());
+    Shape1.setBorderColor(Picture9[Index].backColor());
+}
+
+} // namespace zs::app

@@ -1,0 +1,36 @@
+#include "form1.h"
+#include "qt_services.h"
+
+#include <QApplication>
+#include <QImageReader>
+
+#include <cstdio>
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+    const bool platformChosen = qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
+    if (!platformChosen && !qEnvironmentVariableIsSet("DISPLAY") &&
+        !qEnvironmentVariableIsSet("WAYLAND_DISPLAY")) {
+        std::fprintf(stderr,
+                     "zentrim-screen needs a graphical session: neither DISPLAY nor "
+                     "WAYLAND_DISPLAY is set.\n"
+                     "To run it on a virtual screen: xvfb-run -s \"-screen 0 1920x1080x24\" "
+                     "zentrim-screen\n");
+        return 2;
+    }
+    // Screen copies are pixel for pixel: one logical pixel is one device pixel,
+    // and twips per pixel follow the screen's logical dots per inch.
+    if (!qEnvironmentVariableIsSet("QT_ENABLE_HIGHDPI_SCALING")) {
+        qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Zentrim Screen"));
+    QApplication::setApplicationVersion(QStringLiteral(ZENTRIM_VERSION));
+
+    zs::QtServices qt;
+    zs::Services services = qt.services();
+    zs::app::Form1 window(services);
+    window.start();
+    const int code = qt.application.quitRequested() ? qt.application.exitCode() : app.exec();
+    return qt.application.quitRequested() ? qt.application.exitCode() : code;
+}

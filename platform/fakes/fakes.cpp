@@ -1,0 +1,132 @@
+#include "fakes.h"
+
+#include "../errors.h"
+
+#include <QCoreApplication>
+#include <QWidget>
+
+#include <cstring>
+
+namespace zs::fakes {
+
+QImage patternImage(QSize size) {
+    QImage img(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = 0; x < size.width(); ++x) {
+            line[x] = qRgb((x * 7 + y * 3) & 0xFF, (x * 13 + y * 17) & 0xFF, (x ^ y) & 0xFF);
+        }
+    }
+    return img;
+}
+
+bool FakeScreen::grabPrimary(QImage& dest, int width, int height) {
+    ++grabs;
+    m_log.push_back("grab " + std::to_string(width) + "x" + std::to_string(height));
+    if (onGrab) {
+        onGrab();
+    }
+    if (content.isNull()) {
+        content = patternImage(size);
+    }
+    const int w = std::min({width, content.width(), dest.width()});
+    const int h = std::min({height, content.height(), dest.height()});
+    for (int y = 0; y < h; ++y) {
+        std::memcpy(dest.scanLine(y), content.constScanLine(y), static_cast<size_t>(w) * 4);
+    }
+    return true;
+}
+
+void FakeWindowOrder::setWindowPos(QWidget&, bool onTop, const QRect& outerPx) {
+    topmost = onTop;
+    calls.emplace_back(onTop, outerPx);
+    m_log.push_back(onTop ? "topmost on" : "topmost off");
+}
+
+bool FakeWindowOrder::isOnScreen(const QWidget& window) const {
+    if (!window.isMinimized() && window.isVisible()) {
+        m_onScreenLeft = onScreenAfterMinimise;
+        return true;
+    }
+    if (m_onScreenLeft > 0) {
+        --m_onScreenLeft;
+        return true;
+    }
+    return false;
+}
+
+void FakeEventPump::processEvents(double) {
+    ++passes;
+    QCoreApplication::processEvents();
+    if (onPass) {
+        onPass();
+    }
+    clock += step;
+}
+
+void FakeClipboard::clear() {
+    image = QImage();
+    hasText = false;
+    m_log.push_back("clipboard clear");
+}
+
+void FakeClipboard::setImage(const QImage& img) {
+    image = img;
+    ++sets;
+    m_log.push_back("clipboard set");
+}
+
+namespace {
+std::optional<QString> nextAnswer(std::deque<std::optional<QString>>& answers) {
+    if (answers.empty()) {
+        return std::nullopt;
+    }
+    const bool cancelled = !answers.front().has_value();
+    const QString path = answers.front().value_or(QString());
+    answers.pop_front();
+    if (cancelled) {
+        return std::nullopt;
+    }
+    return path;
+}
+} // namespace
+
+std::optional<QString> FakeFileDialogs::saveFile(QWidget*, const FileDialogRequest& request) {
+    requests.push_back(request);
+    m_log.push_back("save dialog");
+    return nextAnswer(answers);
+}
+
+std::optional<QString> FakeFileDialogs::openFile(QWidget*, const FileDialogRequest& request) {
+    requests.push_back(request);
+    m_log.push_back("open dialog");
+    return nextAnswer(answers);
+}
+
+void FakePrinter::printImage(const QImage& image, double dotsPerInch) {
+    m_log.push_back("print");
+    if (fail) {
+        throw Error(Error::Code::Device, "No default printer is installed");
+    }
+    jobs.emplace_back(image, dotsPerInch);
+}
+
+void FakeMousePointer::setBusy(bool b) {
+    busy = b;
+    m_log.push_back(b ? "pointer busy" : "pointer default");
+}
+
+void FakeMessages::showError(QWidget*, const QString&, const QString& text) {
+    errors.push_back(text);
+    m_log.push_back("message");
+}
+
+void FakeApplication::requestQuit(int c) {
+    if (!quit) {
+        quit = true;
+        code = c;
+        m_log.push_back("quit " + std::to_string(c));
+    }
+}
+
+} // namespace zs::fakes

@@ -1,0 +1,166 @@
+#pragma once
+
+#include "../services.h"
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+// Test doubles for every service. They share one log of what was asked of
+// them, so tests can check the order of a handler's steps.
+namespace zs::fakes {
+
+using Log = std::vector<std::string>;
+
+class FakeScreen final : public IScreen {
+public:
+    explicit FakeScreen(Log& log) : m_log(log) {}
+    float twipsPerPixelX() const override { return tppX; }
+    float twipsPerPixelY() const override { return tppY; }
+    QSize sizePx() const override { return size; }
+    QRect availablePx() const override {
+        return available.isNull() ? QRect(QPoint(), size) : available;
+    }
+    bool grabPrimary(QImage& dest, int width, int height) override;
+
+    float tppX = 15, tppY = 15;
+    QSize size{1920, 1080};
+    QRect available;
+    // What the screen shows; a pattern of the screen's size when null.
+    QImage content;
+    int grabs = 0;
+    std::function<void()> onGrab;
+
+private:
+    Log& m_log;
+};
+
+class FakeWindowOrder final : public IWindowOrder {
+public:
+    explicit FakeWindowOrder(Log& log) : m_log(log) {}
+    void setWindowPos(QWidget& window, bool onTop, const QRect& outerPx) override;
+    QMargins frameMargins(const QWidget&) const override { return frame; }
+    bool isOnScreen(const QWidget& window) const override;
+
+    // 4 + 4 pixels across and 27 + 4 down: 120 x 465 twips at 15 twips per
+    // pixel, the frame of the window's design size.
+    QMargins frame{4, 27, 4, 4};
+    bool topmost = false;
+    std::vector<std::pair<bool, QRect>> calls;
+    // How many more isOnScreen queries answer true after minimising.
+    int onScreenAfterMinimise = 0;
+
+private:
+    Log& m_log;
+    mutable int m_onScreenLeft = 0;
+};
+
+// A clock that advances by `step` seconds for every pass of the event loop;
+// a pass processes Qt's pending events too, so widgets stay live.
+class FakeEventPump final : public IEventPump {
+public:
+    explicit FakeEventPump(Log& log) : m_log(log) {}
+    double now() const override { return clock; }
+    void processEvents(double maxWaitSeconds) override;
+
+    double clock = 1000.0;
+    double step = 0.01;
+    int passes = 0;
+    std::function<void()> onPass;
+
+private:
+    Log& m_log;
+};
+
+class FakeClipboard final : public IClipboard {
+public:
+    explicit FakeClipboard(Log& log) : m_log(log) {}
+    void clear() override;
+    void setImage(const QImage& image) override;
+    QImage image;
+    bool hasText = true; // something else is on it before the first crop
+    int sets = 0;
+
+private:
+    Log& m_log;
+};
+
+class FakeFileDialogs final : public IFileDialogs {
+public:
+    explicit FakeFileDialogs(Log& log) : m_log(log) {}
+    std::optional<QString> saveFile(QWidget* owner, const FileDialogRequest& request) override;
+    std::optional<QString> openFile(QWidget* owner, const FileDialogRequest& request) override;
+    // Answers in order; an empty optional is a cancel.
+    std::deque<std::optional<QString>> answers;
+    std::vector<FileDialogRequest> requests;
+
+private:
+    Log& m_log;
+};
+
+class FakePrinter final : public IPrinter {
+public:
+    explicit FakePrinter(Log& log) : m_log(log) {}
+    void printImage(const QImage& image, double dotsPerInch) override;
+    std::vector<std::pair<QImage, double>> jobs;
+    bool fail = false;
+
+private:
+    Log& m_log;
+};
+
+class FakeMousePointer final : public IMousePointer {
+public:
+    explicit FakeMousePointer(Log& log) : m_log(log) {}
+    void setBusy(bool busy) override;
+    bool busy = false;
+
+private:
+    Log& m_log;
+};
+
+class FakeMessages final : public IMessages {
+public:
+    explicit FakeMessages(Log& log) : m_log(log) {}
+    void showError(QWidget*, const QString& title, const QString& text) override;
+    std::vector<QString> errors;
+
+private:
+    Log& m_log;
+};
+
+class FakeApplication final : public IApplication {
+public:
+    explicit FakeApplication(Log& log) : m_log(log) {}
+    void requestQuit(int code) override;
+    bool quitRequested() const override { return quit; }
+    QString programFolder() const override { return folder; }
+    bool quit = false;
+    int code = -1;
+    QString folder = QStringLiteral("/tmp");
+
+private:
+    Log& m_log;
+};
+
+struct FakeServices {
+    Log log;
+    FakeScreen screen{log};
+    FakeWindowOrder windowOrder{log};
+    FakeEventPump pump{log};
+    FakeClipboard clipboard{log};
+    FakeFileDialogs dialogs{log};
+    FakePrinter printer{log};
+    FakeMousePointer pointer{log};
+    FakeMessages messages{log};
+    FakeApplication application{log};
+    Services services{screen,  windowOrder, pump,     clipboard,  dialogs,
+                      printer, pointer,     messages, application};
+};
+
+// A deterministic, non-uniform picture: every pixel differs from its
+// neighbours, so an off-by-one copy shows.
+QImage patternImage(QSize size);
+
+} // namespace zs::fakes

@@ -1,0 +1,382 @@
+#include "form.h"
+
+#include "errors.h"
+
+#include <QCloseEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWindow>
+
+#include <cmath>
+
+namespace zs {
+
+// ---------------------------------------------------------------- SurfaceWidget
+
+SurfaceWidget::SurfaceWidget(Container& owner, QWidget* parent) : QWidget(parent), m_owner(owner) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void SurfaceWidget::paintEvent(QPaintEvent* event) {
+    QPainter p(this);
+    const QRegion region = event->region();
+    if (paintBackground) {
+        paintBackground(p, region);
+    }
+    p.setClipRegion(region);
+    m_owner.paintGraphics(p, region);
+}
+
+void SurfaceWidget::press(QMouseEvent* event, bool doubleClick) {
+    const QPoint px = event->position().toPoint();
+    Form& form = m_owner.containerForm();
+    const std::int16_t button = buttonOf(event->button());
+    const std::int16_t shift = shiftOf(event->modifiers());
+    if (m_grabbedImage == nullptr) {
+        m_grabbedImage = m_owner.imageAt(px);
+    }
+    if (Image* img = m_grabbedImage; img != nullptr) {
+        const QPointF rel = event->position() - QPointF(img->rectPx().topLeft());
+        if (doubleClick) {
+            if (img->DblClick) {
+                form.run("DblClick", img->DblClick);
+            }
+        } else if (img->MouseDown) {
+            form.run("MouseDown", [&] {
+                img->MouseDown(button, shift, static_cast<float>(rel.x()) * form.twipsPerPixelX(),
+                               static_cast<float>(rel.y()) * form.twipsPerPixelY());
+            });
+        }
+        return;
+    }
+    m_pressedInside = true;
+    if (pressed) {
+        pressed(button, shift, event->position());
+    }
+}
+
+void SurfaceWidget::mousePressEvent(QMouseEvent* event) {
+    press(event, false);
+}
+
+void SurfaceWidget::mouseDoubleClickEvent(QMouseEvent* event) {
+    // Images report a double click; picture boxes and frames take the second
+    // press as a press.
+    press(event, true);
+}
+
+void SurfaceWidget::mouseMoveEvent(QMouseEvent* event) {
+    if (m_grabbedImage != nullptr) {
+        return;
+    }
+    if (moved) {
+        moved(buttonsOf(event->buttons()), shiftOf(event->modifiers()), event->position());
+    }
+}
+
+void SurfaceWidget::mouseReleaseEvent(QMouseEvent* event) {
+    Form& form = m_owner.containerForm();
+    const std::int16_t button = buttonOf(event->button());
+    const std::int16_t shift = shiftOf(event->modifiers());
+    if (Image* img = m_grabbedImage; img != nullptr) {
+        if (event->buttons() == Qt::NoButton) {
+            m_grabbedImage = nullptr;
+        }
+        const QPointF rel = event->position() - QPointF(img->rectPx().topLeft());
+        if (img->MouseUp) {
+            form.run("MouseUp", [&] {
+                img->MouseUp(button, shift, static_cast<float>(rel.x()) * form.twipsPerPixelX(),
+                             static_cast<float>(rel.y()) * form.twipsPerPixelY());
+            });
+        }
+        if (img->Click && img->rectPx().contains(event->position().toPoint())) {
+            form.run("Click", img->Click);
+        }
+        return;
+    }
+    if (released) {
+        released(button, shift, event->position());
+    }
+    if (m_pressedInside && event->buttons() == Qt::NoButton) {
+        m_pressedInside = false;
+        if (clicked && rect().contains(event->position().toPoint())) {
+            clicked();
+        }
+    }
+}
+
+// ---------------------------------------------------------------- FormWidget
+
+class FormWidget : public SurfaceWidget {
+public:
+    FormWidget(Form& form) : SurfaceWidget(form, nullptr), m_form(form) {}
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        SurfaceWidget::resizeEvent(event);
+        m_form.windowSystemResized(event->size());
+    }
+    void changeEvent(QEvent* event) override {
+        SurfaceWidget::changeEvent(event);
+        if (event->type() == QEvent::WindowStateChange) {
+            m_form.windowSystemStateChanged(windowState());
+        }
+    }
+    void moveEvent(QMoveEvent* event) override {
+        SurfaceWidget::moveEvent(event);
+        // The first move after mapping tells the real frame: centre again with
+        // it, once.
+        if (m_form.m_centreWhenFramed && geometry() != frameGeometry()) {
+            m_form.m_centreWhenFramed = false;
+            m_form.centre();
+        }
+    }
+    void closeEvent(QCloseEvent* event) override {
+        event->accept();
+        m_form.quit(0);
+    }
+
+private:
+    Form& m_form;
+};
+
+// ---------------------------------------------------------------- Form
+
+Form::Form(Services& services, QString name)
+    : Container(*this), m_services(services), m_name(std::move(name)),
+      m_widgetOwner(std::make_unique<FormWidget>(*this)) {
+    m_widget = m_widgetOwner.get();
+    m_widget->setObjectName(m_name);
+    m_widget->paintBackground = [this](QPainter& p, const QRegion& region) {
+        for (const QRect& r : region) {
+            p.fillRect(r, toQColor(m_back));
+        }
+    };
+}
+
+Form::~Form() {
+    // Children are destroyed by their owners before the widget tree goes.
+}
+
+QWidget* Form::widget() const {
+    return m_widget;
+}
+SurfaceWidget* Form::surface() const {
+    return m_widget;
+}
+
+void Form::setCaption(const QString& caption) {
+    m_widget->setWindowTitle(caption);
+}
+QString Form::caption() const {
+    return m_widget->windowTitle();
+}
+void Form::setIcon(const QIcon& icon) {
+    m_widget->setWindowIcon(icon);
+}
+
+void Form::setBackColor(Color c) {
+    m_back = c;
+    m_widget->update();
+}
+
+QMargins Form::frame() const {
+    return m_services.windowOrder.frameMargins(*m_widget);
+}
+
+float Form::left() const {
+    return static_cast<float>(m_widget->frameGeometry().x()) * twipsPerPixelX();
+}
+float Form::top() const {
+    return static_cast<float>(m_widget->frameGeometry().y()) * twipsPerPixelY();
+}
+
+float Form::width() const {
+    const QMargins f = frame();
+    return static_cast<float>(m_clientPx.width() + f.left() + f.right()) * twipsPerPixelX();
+}
+
+float Form::height() const {
+    const QMargins f = frame();
+    return static_cast<float>(m_clientPx.height() + f.top() + f.bottom()) * twipsPerPixelY();
+}
+
+float Form::scaleWidth() const {
+    return static_cast<float>(m_clientPx.width()) * twipsPerPixelX();
+}
+float Form::scaleHeight() const {
+    return static_cast<float>(m_clientPx.height()) * twipsPerPixelY();
+}
+
+void Form::setLeft(float v) {
+    const QRect g = m_widget->frameGeometry();
+    m_widget->move(twipsToPx(v, twipsPerPixelX()), g.y());
+}
+
+void Form::setTop(float v) {
+    const QRect g = m_widget->frameGeometry();
+    m_widget->move(g.x(), twipsToPx(v, twipsPerPixelY()));
+}
+
+void Form::setWidth(float v) {
+    if (v < 0) {
+        throw Error(Error::Code::InvalidValue, "Invalid property value: Width");
+    }
+    if (m_state != WindowState::Normal) {
+        throw Error(Error::Code::InvalidValue,
+                    "A window can't be sized while minimised or maximised");
+    }
+    const QMargins f = frame();
+    const int w = std::max(0, twipsToPx(v, twipsPerPixelX()) - f.left() - f.right());
+    setClientPx(QSize(w, m_clientPx.height()));
+}
+
+void Form::setHeight(float v) {
+    if (v < 0) {
+        throw Error(Error::Code::InvalidValue, "Invalid property value: Height");
+    }
+    if (m_state != WindowState::Normal) {
+        throw Error(Error::Code::InvalidValue,
+                    "A window can't be sized while minimised or maximised");
+    }
+    const QMargins f = frame();
+    const int h = std::max(0, twipsToPx(v, twipsPerPixelY()) - f.top() - f.bottom());
+    setClientPx(QSize(m_clientPx.width(), h));
+}
+
+void Form::setClientSize(float width, float height) {
+    const QSize s(twipsToPx(width, twipsPerPixelX()), twipsToPx(height, twipsPerPixelY()));
+    m_clientPx = s;
+    m_normalClientPx = s;
+    m_widget->resize(s);
+}
+
+void Form::setClientPx(QSize size) {
+    m_normalClientPx = size;
+    if (m_widget->size() != size) {
+        m_widget->resize(size);
+    }
+    if (size != m_clientPx) {
+        m_clientPx = size;
+        if (Resize) {
+            Resize();
+        }
+    }
+}
+
+void Form::setWindowState(WindowState s) {
+    if (s == m_state) {
+        return;
+    }
+    if (s != WindowState::Minimized && s != WindowState::Maximized && s != WindowState::Normal) {
+        throw Error(Error::Code::InvalidValue, "Invalid property value: WindowState");
+    }
+    m_state = s;
+    QSize next;
+    switch (s) {
+    case WindowState::Minimized:
+        next = QSize(0, 0);
+        m_widget->showMinimized();
+        break;
+    case WindowState::Maximized: {
+        const QMargins f = frame();
+        const QRect avail = m_services.screen.availablePx();
+        next = QSize(std::max(0, avail.width() - f.left() - f.right()),
+                     std::max(0, avail.height() - f.top() - f.bottom()));
+        m_widget->showMaximized();
+        break;
+    }
+    case WindowState::Normal:
+        next = m_normalClientPx;
+        m_widget->showNormal();
+        break;
+    }
+    if (next != m_clientPx) {
+        m_clientPx = next;
+        if (Resize) {
+            Resize();
+        }
+    }
+}
+
+void Form::windowSystemResized(QSize clientPx) {
+    if (m_state == WindowState::Minimized || quitting()) {
+        return;
+    }
+    if (m_state == WindowState::Normal) {
+        m_normalClientPx = clientPx;
+    }
+    if (clientPx != m_clientPx) {
+        m_clientPx = clientPx;
+        if (Resize) {
+            run("Resize", Resize);
+        }
+    }
+}
+
+void Form::windowSystemStateChanged(Qt::WindowStates states) {
+    WindowState s = WindowState::Normal;
+    if (states & Qt::WindowMinimized) {
+        s = WindowState::Minimized;
+    } else if (states & (Qt::WindowMaximized | Qt::WindowFullScreen)) {
+        s = WindowState::Maximized;
+    }
+    if (s == m_state || quitting()) {
+        return;
+    }
+    m_state = s;
+    const QSize next = s == WindowState::Minimized ? QSize(0, 0) : m_widget->size();
+    if (next != m_clientPx) {
+        m_clientPx = next;
+        if (Resize) {
+            run("Resize", Resize);
+        }
+    }
+}
+
+void Form::centre() {
+    const QMargins f = frame();
+    const QRect avail = m_services.screen.availablePx();
+    const QSize outer(m_clientPx.width() + f.left() + f.right(),
+                      m_clientPx.height() + f.top() + f.bottom());
+    m_widget->move(avail.x() + (avail.width() - outer.width()) / 2,
+                   avail.y() + (avail.height() - outer.height()) / 2);
+}
+
+void Form::showCentred() {
+    centre();
+    m_centreWhenFramed = true;
+    m_widget->show();
+}
+
+void Form::run(const char* what, const std::function<void()>& handler) {
+    if (quitting()) {
+        return;
+    }
+    try {
+        handler();
+    } catch (const Error& e) {
+        m_services.messages.showError(m_widget, caption(),
+                                      QStringLiteral("%1 in %2:\n%3")
+                                          .arg(QString::fromUtf8(Error::codeName(e.code())),
+                                               QString::fromUtf8(what),
+                                               QString::fromStdString(e.what())));
+        quit(1);
+    } catch (const std::exception& e) {
+        m_services.messages.showError(
+            m_widget, caption(),
+            QStringLiteral("Error in %1:\n%2")
+                .arg(QString::fromUtf8(what), QString::fromStdString(e.what())));
+        quit(1);
+    }
+}
+
+void Form::quit(int code) {
+    m_services.application.requestQuit(code);
+}
+
+bool Form::quitting() const {
+    return m_services.application.quitRequested();
+}
+
+} // namespace zs

@@ -1,0 +1,115 @@
+#pragma once
+
+#include "controls.h"
+
+#include <QWidget>
+
+namespace zs {
+
+enum class WindowState : std::int16_t { Normal = 0, Minimized = 1, Maximized = 2 };
+
+// The widget behind every container: paints the container's background and
+// its graphic children, and routes the mouse to images or to the container.
+class SurfaceWidget : public QWidget {
+public:
+    SurfaceWidget(Container& owner, QWidget* parent);
+
+    std::function<void(QPainter&, const QRegion&)> paintBackground;
+    std::function<void(std::int16_t button, std::int16_t shift, QPointF px)> pressed;
+    std::function<void(std::int16_t button, std::int16_t shift, QPointF px)> moved;
+    std::function<void(std::int16_t button, std::int16_t shift, QPointF px)> released;
+    std::function<void()> clicked;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void press(QMouseEvent* event, bool doubleClick);
+    Container& m_owner;
+    QPointer<QObject> m_grabbedImageGuard;
+    Image* m_grabbedImage = nullptr;
+    bool m_pressedInside = false;
+};
+
+class FormWidget;
+
+// The top-level window. Width and Height are its outer size (frame included,
+// as the window system reports it); ScaleWidth and ScaleHeight its client
+// area. Changing the size or the state raises Resize before the setter
+// returns, with the size the window will have, and again whenever the window
+// system reports a different size.
+class Form : public Container {
+public:
+    Form(Services& services, QString name);
+    ~Form() override;
+
+    Services& services() const { return m_services; }
+    QWidget* widget() const;
+    SurfaceWidget* surface() const override;
+    bool shownAsContainer() const override { return true; }
+
+    float twipsPerPixelX() const { return m_services.screen.twipsPerPixelX(); }
+    float twipsPerPixelY() const { return m_services.screen.twipsPerPixelY(); }
+
+    void setCaption(const QString& caption);
+    QString caption() const;
+    void setIcon(const QIcon& icon);
+    void setBackColor(Color c);
+    Color backColor() const { return m_back; }
+
+    float left() const;
+    float top() const;
+    float width() const;
+    float height() const;
+    float scaleWidth() const;
+    float scaleHeight() const;
+    void setLeft(float v);
+    void setTop(float v);
+    // Outer size; refused (InvalidValue) while minimised or maximised.
+    void setWidth(float v);
+    void setHeight(float v);
+    // Client size, used once when the window is built.
+    void setClientSize(float width, float height);
+
+    WindowState windowState() const { return m_state; }
+    void setWindowState(WindowState s);
+
+    // Shows the window in the centre of the primary screen's available area.
+    void showCentred();
+
+    std::function<void()> Resize;
+
+    // Runs a handler for an event that came from the window system: a failure
+    // is reported in a message naming the error, and the program ends.
+    void run(const char* what, const std::function<void()>& handler);
+    // Ends the program: every later event is ignored.
+    void quit(int code);
+    bool quitting() const;
+
+    // For the window system's own changes (FormWidget).
+    void windowSystemResized(QSize clientPx);
+    void windowSystemStateChanged(Qt::WindowStates states);
+
+private:
+    QMargins frame() const;
+    void setClientPx(QSize size);
+    void centre();
+
+    Services& m_services;
+    QString m_name;
+    FormWidget* m_widget; // owned through unique_ptr below
+    std::unique_ptr<FormWidget> m_widgetOwner;
+    Color m_back = kWindowBackground;
+    WindowState m_state = WindowState::Normal;
+    QSize m_clientPx;       // the client size the handlers see
+    QSize m_normalClientPx; // the size to return to from minimised/maximised
+    bool m_centreWhenFramed = false;
+
+    friend class FormWidget;
+};
+
+} // namespace zs

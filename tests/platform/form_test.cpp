@@ -1,0 +1,64 @@
+#include "errors.h"
+#include "fakes.h"
+#include "form.h"
+
+#include <gtest/gtest.h>
+
+namespace zs {
+namespace {
+
+class FormTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        form.setClientSize(15555, 11550);
+        form.Resize = [this] { sizes.emplace_back(form.scaleWidth(), form.scaleHeight()); };
+    }
+    fakes::FakeServices fake;
+    Form form{fake.services, QStringLiteral("Form1")};
+    std::vector<std::pair<float, float>> sizes;
+};
+
+TEST_F(FormTest, OuterSizeIncludesTheFrame) {
+    EXPECT_EQ(form.width(), 15675);
+    EXPECT_EQ(form.height(), 12015);
+    EXPECT_EQ(form.scaleWidth(), 15555);
+}
+
+TEST_F(FormTest, SizeSettersRaiseResizeBeforeReturningOncePerChange) {
+    form.setWidth(1815);
+    EXPECT_EQ(sizes.size(), 1U);
+    EXPECT_EQ(sizes.back().first, (121 - 8) * 15);
+    form.setWidth(1815);
+    EXPECT_EQ(sizes.size(), 1U);
+    form.setHeight(1165); // 77.7 pixels: the window takes whole pixels
+    ASSERT_EQ(sizes.size(), 2U);
+    EXPECT_EQ(sizes.back().second, (78 - 31) * 15);
+    EXPECT_EQ(form.height(), 78 * 15);
+}
+
+TEST_F(FormTest, MinimisedIsZeroByZeroMaximisedIsTheAvailableAreaLessTheFrame) {
+    fake.screen.available = QRect(0, 0, 1920, 1050);
+    form.setWindowState(WindowState::Minimized);
+    ASSERT_EQ(sizes.size(), 1U);
+    EXPECT_EQ(sizes.back(), std::make_pair(0.0F, 0.0F));
+    EXPECT_THROW(form.setWidth(3000), Error);
+    form.setWindowState(WindowState::Maximized);
+    ASSERT_EQ(sizes.size(), 2U);
+    EXPECT_EQ(sizes.back(), std::make_pair(1912.0F * 15, 1019.0F * 15));
+    form.setWindowState(WindowState::Normal);
+    EXPECT_EQ(sizes.back(), std::make_pair(15555.0F, 11550.0F));
+}
+
+TEST_F(FormTest, RunReportsAFailureAndEndsTheProgram) {
+    int later = 0;
+    form.run("Click", [] { throw Error(Error::Code::Overflow, "Overflow: 40000"); });
+    form.run("Click", [&] { ++later; });
+    ASSERT_EQ(fake.messages.errors.size(), 1U);
+    EXPECT_TRUE(fake.messages.errors[0].contains(QStringLiteral("Overflow")));
+    EXPECT_TRUE(fake.application.quit);
+    EXPECT_EQ(fake.application.code, 1);
+    EXPECT_EQ(later, 0); // nothing runs once the program is ending
+}
+
+} // namespace
+} // namespace zs
