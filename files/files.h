@@ -7,6 +7,10 @@
 #include <cstdint>
 
 // Files, printing and copying: save as BMP, load a picture, print, copy.
+namespace zs {
+class Error;
+}
+
 namespace zs::files {
 
 struct Controls {
@@ -32,6 +36,11 @@ public:
     void Command15_Click();                  // "Copy" in the editor
 
 private:
+    void save(PictureBox& box);
+    void print(PictureBox& box);
+    // Shows a failure that the command survives.
+    void report(const Error& error);
+
     Controls c;
     Services& s;
 };

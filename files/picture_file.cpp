@@ -1,0 +1,210 @@
+#include "picture_file.h"
+
+#include "errors.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImageReader>
+
+#include <cstring>
+
+namespace zs::files {
+
+bool pictureSizeAllowed(QSize size) {
+    if (size.width() < 0 || size.height() < 0) {
+        return false;
+    }
+    return size.width() <= kMaxPictureSide && size.height() <= kMaxPictureSide &&
+           static_cast<std::int64_t>(size.width()) * size.height() <= kMaxPicturePixels;
+}
+
+bool jpegComplete(const unsigned char* d, std::int64_t n) {
+    if (n < 4 || d[0] != 0xFF || d[1] != 0xD8) {
+        return false;
+    }
+    std::int64_t i = 2;
+    while (true) {
+        // Next marker: skip stray bytes (the decoder tolerates them), then
+        // any number of 0xFF fill bytes.
+        while (i < n && d[i] != 0xFF) {
+            ++i;
+        }
+        while (i < n && d[i] == 0xFF) {
+            ++i;
+        }
+        if (i >= n) {
+            return false;
+        }
+        const unsigned char marker = d[i++];
+        if (marker == 0xD9) { // EOI
+            return true;
+        }
+        if (marker == 0x01 || marker == 0xD8 || (marker >= 0xD0 && marker <= 0xD7)) {
+            continue; // markers without a segment
+        }
+        if (i + 2 > n) {
+            return false;
+        }
+        const int length = (d[i] << 8) | d[i + 1];
+        if (length < 2 || i + length > n) {
+            return false;
+        }
+        i += length;
+        if (marker != 0xDA) { // not SOS
+            continue;
+        }
+        // Entropy-coded data: 0xFF is followed by a stuffed 0x00 or a restart
+        // marker inside it; any other marker ends the scan.
+        while (true) {
+            const void* ff = std::memchr(d + i, 0xFF, static_cast<std::size_t>(n - i));
+            if (ff == nullptr) {
+                return false;
+            }
+            const std::int64_t at = static_cast<const unsigned char*>(ff) - d;
+            std::int64_t k = at + 1;
+            while (k < n && d[k] == 0xFF) {
+                ++k;
+            }
+            if (k >= n) {
+                return false;
+            }
+            if (d[k] == 0x00 || (d[k] >= 0xD0 && d[k] <= 0xD7)) {
+                i = k + 1;
+                continue;
+            }
+            i = at;
+            break;
+        }
+    }
+}
+
+namespace {
+
+std::uint32_t le16(const unsigned char* p) {
+    return p[0] | (p[1] << 8);
+}
+std::uint32_t le32(const unsigned char* p) {
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+} // namespace
+
+bool bmpComplete(const unsigned char* d, std::int64_t n) {
+    if (n < 26 || d[0] != 'B' || d[1] != 'M') {
+        return false;
+    }
+    const std::int64_t offBits = le32(d + 10);
+    const std::uint32_t infoSize = le32(d + 14);
+    std::int64_t width = 0;
+    std::int64_t height = 0;
+    std::uint32_t bits = 0;
+    std::uint32_t compression = 0;
+    if (infoSize == 12) { // BITMAPCOREHEADER
+        width = le16(d + 18);
+        height = le16(d + 20);
+        bits = le16(d + 24);
+    } else {
+        if (n < 34) {
+            return false;
+        }
+        width = static_cast<std::int32_t>(le32(d + 18));
+        height = static_cast<std::int32_t>(le32(d + 22));
+        bits = le16(d + 28);
+        compression = le32(d + 30);
+    }
+    if (compression != 0 && compression != 3) { // only BI_RGB and BI_BITFIELDS
+        return true;
+    }
+    if (width < 0) {
+        return false;
+    }
+    const std::int64_t rows = height < 0 ? -height : height;
+    const std::int64_t rowBytes = (width * bits + 31) / 32 * 4;
+    return n >= offBits + rowBytes * rows;
+}
+
+namespace {
+
+[[noreturn]] void fail(Error::Code code, const QString& text) {
+    throw Error(code, text.toStdString());
+}
+
+} // namespace
+
+QImage loadPictureFile(const QString& path) {
+    if (path.isEmpty()) {
+        return QImage();
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        fail(Error::Code::File, QStringLiteral("The file \"%1\" could not be opened: %2")
+                                    .arg(path, file.errorString()));
+    }
+    QImageReader probe(&file);
+    if (!probe.canRead()) {
+        fail(Error::Code::File,
+             QStringLiteral("The file \"%1\" is not a picture in a format this program reads (%2)")
+                 .arg(path, probe.errorString()));
+    }
+    const QByteArray format = probe.format();
+    const QSize size = probe.size();
+    if (size.isValid() && !pictureSizeAllowed(size)) {
+        fail(Error::Code::OutOfMemory,
+             QStringLiteral("The picture \"%1\" is %2 x %3 pixels; the largest that can be loaded "
+                            "has %4 pixels and %5 pixels a side")
+                 .arg(path)
+                 .arg(size.width())
+                 .arg(size.height())
+                 .arg(kMaxPicturePixels)
+                 .arg(kMaxPictureSide));
+    }
+    QImageReader::setAllocationLimit(kDecoderAllocationLimitMiB);
+
+    // Decode from the mapped file when it can be mapped: the JPEG reader then
+    // takes its input straight from memory, and the end-of-file checks need
+    // the bytes anyway.
+    const qint64 fileSize = file.size();
+    uchar* mapped = fileSize > 0 ? file.map(0, fileSize) : nullptr;
+    if (mapped != nullptr) {
+        const bool checked = format == "jpeg" || format == "bmp";
+        const bool complete = format == "jpeg"  ? jpegComplete(mapped, fileSize)
+                              : format == "bmp" ? bmpComplete(mapped, fileSize)
+                                                : true;
+        if (checked && !complete) {
+            fail(Error::Code::File,
+                 QStringLiteral("The picture \"%1\" is incomplete: the file ends before the "
+                                "picture does")
+                     .arg(path));
+        }
+    }
+    QImage image;
+    QString error;
+    if (mapped != nullptr) {
+        QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(mapped),
+                                                   static_cast<qsizetype>(fileSize));
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer, format);
+        image = reader.read();
+        error = reader.errorString();
+    } else {
+        file.seek(0);
+        QImageReader reader(&file, format);
+        image = reader.read();
+        error = reader.errorString();
+    }
+    if (image.isNull()) {
+        fail(Error::Code::File,
+             QStringLiteral("The picture \"%1\" could not be read: %2").arg(path, error));
+    }
+    if (!pictureSizeAllowed(image.size())) {
+        fail(Error::Code::OutOfMemory,
+             QStringLiteral("The picture \"%1\" is %2 x %3 pixels, more than can be loaded")
+                 .arg(path)
+                 .arg(image.width())
+                 .arg(image.height()));
+    }
+    return image;
+}
+
+} // namespace zs::files
