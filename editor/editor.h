@@ -55,6 +55,9 @@ public:
     void Option1_Click(std::int16_t Index);
 
 private:
+    // Throws zs::Error(InvalidValue) for a canvas size beyond the limit.
+    void refuseOversize(QSize px) const;
+
     Controls c;
     Variables v;
     Services& s;
