@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+
+#include <QString>
+
+// The arithmetic of the capture and the selection, kept free of controls so
+// that every rounding rule can be checked on its own. Conversions round to the
+// nearest integer with ties to the even one and throw zs::Error(Overflow)
+// when the result does not fit.
+namespace zs::capture {
+
+// Pixels of the screen copy along one axis: the screen's length in twips and
+// the twips per pixel, each rounded to a 32-bit integer, then divided with the
+// remainder discarded. Throws DivisionByZero when the factor rounds to 0.
+std::int32_t copyPixels(float screenTwips, float twipsPerPixel);
+
+// A scroll range: how far the surface reaches past the viewport, in twips,
+// rounded into the 16-bit range of a scroll bar.
+std::int16_t scrollRange(float surfaceTwips, float viewportTwips);
+
+// A signed drag distance in whole twips: the pointer less the anchor, in
+// single precision, rounded into 32 bits.
+std::int32_t dragDistance(float pointer, float anchor);
+
+// |value|, refused (Overflow) for the one 32-bit value without a positive
+// counterpart.
+std::int32_t absInt32(std::int32_t value);
+
+// The square lock: both distances become the larger of the two signed values.
+void lockSquare(std::int32_t& dx, std::int32_t& dy);
+
+// The size read-out, e.g. "100X60" or "-40X-25": each distance in pixels,
+// computed in double precision and written with the "0" pattern.
+QString readout(std::int32_t dx, std::int32_t dy, float twipsPerPixelX, float twipsPerPixelY);
+
+// The surface position that shows a scroll value: its negation, taken in
+// single precision so that -32768 gives +32768 instead of overflowing.
+float surfaceOffset(int scrollValue);
+
+} // namespace zs::capture

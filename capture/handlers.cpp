@@ -1,0 +1,239 @@
+#include "capture.h"
+
+#include "arith.h"
+#include "errors.h"
+
+#include <optional>
+
+namespace zs::capture {
+
+namespace {
+
+// After the fixed wait the window may still be on the screen (a window
+// manager that is slow to unmap it): wait on in short slices, for a bounded
+// time, so that the copy does not show the program's own window.
+constexpr float kLeaveScreenSlice = 0.05f;
+constexpr double kLeaveScreenLimit = 2.0; // seconds
+
+// Runs one step of a handler that skips failing steps.
+template <typename Step> void skipOnError(Step&& step) {
+    try {
+        step();
+    } catch (const Error&) {
+        // The step leaves its property unchanged; the next step runs.
+    }
+}
+
+} // namespace
+
+Handlers::Handlers(const Controls& controls, const Variables& variables, Routines routines,
+                   Services& services)
+    : c(controls), v(variables), r(std::move(routines)), s(services) {}
+
+// ---------------------------------------------------------------- capture
+
+void Handlers::capture() {
+    c.FormScreenCapture.setVisible(true);
+    c.Form1.setWindowState(WindowState::Minimized);
+    r.Perimene(0.4f);
+    const double giveUp = s.pump.now() + kLeaveScreenLimit;
+    while (s.windowOrder.isOnScreen(*c.Form1.widget()) && s.pump.now() < giveUp) {
+        r.Perimene(kLeaveScreenSlice);
+    }
+
+    const float screenWidth = s.screen.widthTwips();
+    const float screenHeight = s.screen.heightTwips();
+    const std::int32_t w = copyPixels(screenWidth, s.screen.twipsPerPixelX());
+    const std::int32_t h = copyPixels(screenHeight, s.screen.twipsPerPixelY());
+
+    // Sized first, so that the persistent image has the screen's size when
+    // the copy lands in it.
+    c.FormScreenCapture.setWidth(screenWidth);
+    c.FormScreenCapture.setHeight(screenHeight);
+
+    // The grab's result is not examined: a failed copy leaves the image as
+    // it was.
+    QImage& image = c.FormScreenCapture.imageForWriting();
+    if (!image.isNull() && w > 0 && h > 0) {
+        s.screen.grabPrimary(image, w, h);
+    }
+    c.FormScreenCapture.imageChanged(QRect(0, 0, w, h));
+    // The picture shares the image's pixels: one buffer for both.
+    c.FormScreenCapture.setPicture(c.FormScreenCapture.image());
+
+    // A range that does not fit 16 bits leaves the bar's previous range, as
+    // the layout does; the maximising below computes both again anyway.
+    skipOnError(
+        [&] { c.HScroll1.setMax(scrollRange(c.FormScreenCapture.width(), c.Picture1.width())); });
+    skipOnError(
+        [&] { c.VScroll1.setMax(scrollRange(c.FormScreenCapture.height(), c.Picture1.height())); });
+
+    c.Form1.setWindowState(WindowState::Maximized);
+    r.bringToFront();
+}
+
+void Handlers::Command18_Click() {
+    r.Command1_Click(1);
+}
+
+// ---------------------------------------------------------------- crop
+
+void Handlers::crop() {
+    const QImage source = c.FormScreenCapture.picture();
+    const auto paintRegion = [&](PictureBox& box) {
+        box.paintPicture(source, 0, 0, c.Shape1.width(), c.Shape1.height(), c.Shape1.left(),
+                         c.Shape1.top(), c.Shape1.width(), c.Shape1.height());
+    };
+
+    c.Picture2.setPicture(QImage());
+    c.Picture2.setWidth(c.Shape1.width());
+    c.Picture2.setHeight(c.Shape1.height());
+    paintRegion(c.Picture2);
+
+    c.Picture6.setPicture(QImage());
+    c.Picture6.setWidth(c.Picture2.width());
+    c.Picture6.setHeight(c.Picture2.height());
+    paintRegion(c.Picture6);
+
+    s.clipboard.clear();
+    // A region under one pixel gives an empty image, which leaves the
+    // clipboard empty.
+    s.clipboard.setImage(c.Picture2.image());
+}
+
+// ---------------------------------------------------------------- selection
+
+void Handlers::FormScreenCapture_MouseDown(std::int16_t, std::int16_t, float X, float Y) {
+    c.Frame3.setVisible(false);
+    c.Picture2.setVisible(false);
+    c.Shape1.setWidth(1);
+    c.Shape1.setHeight(1);
+    v.SelStartX = X;
+    v.SelStartY = Y;
+    c.Shape1.setLeft(X);
+    c.Shape1.setTop(Y);
+    c.Shape1.setVisible(true);
+    c.Label2.setLeft(X + 50);
+    c.Label2.setTop(Y + 50);
+    c.Label2.setVisible(true);
+}
+
+void Handlers::FormScreenCapture_MouseMove(std::int16_t Button, std::int16_t, float X, float Y) {
+    if (Button == 0) {
+        // Each line moves in one change: setting one end and then the other
+        // would pass through a slanted line and repaint its whole bounding
+        // box.
+        c.Line1_0.setEnds(X, c.Line1_0.y1(), X, c.Line1_0.y2());
+        c.Line1_1.setEnds(c.Line1_1.x1(), Y, c.Line1_1.x2(), Y);
+    }
+    if (Button != kLeftButton) {
+        return;
+    }
+
+    // The drag step: every failing step is skipped, a distance whose step
+    // failed stays 0.
+    std::int32_t dx = 0;
+    std::int32_t dy = 0;
+    skipOnError([&] { dx = dragDistance(X, v.SelStartX); });
+    skipOnError([&] { dy = dragDistance(Y, v.SelStartY); });
+    if (c.Check1.value() == 1) {
+        lockSquare(dx, dy);
+    }
+    std::optional<float> width;
+    std::optional<float> height;
+    skipOnError([&] { width = static_cast<float>(absInt32(dx)); });
+    skipOnError([&] { height = static_cast<float>(absInt32(dy)); });
+    // Width and height change together, so the repaint covers the old and
+    // the new outline only, not an outline of the half-changed rectangle.
+    skipOnError([&] {
+        c.Shape1.move(c.Shape1.left(), c.Shape1.top(), width.value_or(c.Shape1.width()),
+                      height.value_or(c.Shape1.height()));
+    });
+    skipOnError([&] {
+        c.Label2.setCaption(readout(dx, dy, s.screen.twipsPerPixelX(), s.screen.twipsPerPixelY()));
+    });
+}
+
+void Handlers::FormScreenCapture_MouseUp(std::int16_t, std::int16_t, float, float) {
+    c.Picture2.setVisible(true);
+    r.Command1_Click(3);
+    c.Frame3.setVisible(true);
+}
+
+void Handlers::Command4_Click() {
+    if (!c.Picture2.visible()) {
+        return;
+    }
+    c.Shape1.setLeft(0);
+    c.Shape1.setTop(0);
+    c.Shape1.setWidth(c.FormScreenCapture.width());
+    c.Shape1.setHeight(c.FormScreenCapture.height());
+    c.Shape1.setVisible(true);
+    c.Picture2.setVisible(true);
+    r.Command1_Click(3);
+}
+
+// ---------------------------------------------------------------- arrow pad
+
+void Handlers::Image2_MouseDown(std::int16_t Index, std::int16_t, std::int16_t, float, float) {
+    c.Timer1.setEnabled(true);
+    switch (Index) {
+    case 0:
+        v.NudgeY = -1;
+        break;
+    case 1:
+        v.NudgeX = 1;
+        break;
+    case 2:
+        v.NudgeY = 1;
+        break;
+    case 3:
+        v.NudgeX = -1;
+        break;
+    default:
+        break;
+    }
+}
+
+void Handlers::Image2_DblClick(std::int16_t Index) {
+    Image2_MouseDown(Index, 0, 0, 0, 0);
+}
+
+void Handlers::Image2_MouseUp(std::int16_t, std::int16_t, std::int16_t, float, float) {
+    v.NudgeY = 0;
+    v.NudgeX = 0;
+    c.Timer1.setEnabled(false);
+    c.Picture2.setVisible(true);
+    r.Command1_Click(3);
+}
+
+void Handlers::Timer1_Timer() {
+    c.Shape1.setTop(c.Shape1.top() + static_cast<float>(10 * v.NudgeY));
+    c.Shape1.setLeft(c.Shape1.left() + static_cast<float>(10 * v.NudgeX));
+    c.Label2.setTop(c.Shape1.top() + 50);
+    c.Label2.setLeft(c.Shape1.left() + 50);
+}
+
+// ---------------------------------------------------------------- scrolling
+
+void Handlers::HScroll1_Change() {
+    c.FormScreenCapture.setLeft(surfaceOffset(c.HScroll1.value()));
+}
+void Handlers::HScroll1_Scroll() {
+    c.FormScreenCapture.setLeft(surfaceOffset(c.HScroll1.value()));
+}
+void Handlers::VScroll1_Change() {
+    c.FormScreenCapture.setTop(surfaceOffset(c.VScroll1.value()));
+}
+void Handlers::VScroll1_Scroll() {
+    c.FormScreenCapture.setTop(surfaceOffset(c.VScroll1.value()));
+}
+
+void Handlers::Command2_Click() {
+    c.FormScreenCapture.setLeft(0);
+    c.FormScreenCapture.setTop(0);
+    c.HScroll1.setValue(0);
+    c.VScroll1.setValue(0);
+}
+
+} // namespace zs::capture

@@ -1,0 +1,119 @@
+#include "capture_fixture.h"
+
+#include <QEvent>
+#include <QObject>
+#include <QPaintEvent>
+#include <QWidget>
+
+namespace zs::capture::test {
+namespace {
+
+// Collects what a widget is asked to repaint.
+class PaintSpy : public QObject {
+public:
+    explicit PaintSpy(QWidget* widget) { widget->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            painted += static_cast<QPaintEvent*>(event)->region();
+        }
+        return false;
+    }
+    QRegion painted;
+};
+
+int area(const QRegion& region) {
+    int a = 0;
+    for (const QRect& r : region) {
+        a += r.width() * r.height();
+    }
+    return a;
+}
+
+class Repaint : public CaptureTest {
+protected:
+    void SetUp() override {
+        CaptureTest::SetUp();
+        captureScreen();
+        select(1500, 1500, 6000, 4500); // 300 x 200 pixels at (100, 100)
+        f().Label2.setVisible(false);   // only the rectangle and the lines change
+        settle();
+        spy = std::make_unique<PaintSpy>(f().FormScreenCapture.widget());
+    }
+    void settle() {
+        for (int i = 0; i < 3; ++i) {
+            QCoreApplication::processEvents();
+        }
+    }
+    // What was painted, after the pending repaints ran.
+    QRegion painted() {
+        settle();
+        return spy->painted;
+    }
+    std::unique_ptr<PaintSpy> spy;
+};
+
+TEST_F(Repaint, ANudgeTickRepaintsOnlyTheOldAndNewOutlines) {
+    int moves = 0;
+    for (int arrow : {1, 2, 3, 0}) {
+        f().capture.Image2_MouseDown(static_cast<std::int16_t>(arrow), 1, 0, 0, 0);
+        for (int tick = 0; tick < 6; ++tick) {
+            spy->painted = QRegion();
+            const QRegion before = f().Shape1.coverage();
+            f().Timer1.fire();
+            const QRegion after = f().Shape1.coverage();
+            moves += before != after ? 1 : 0;
+            const QRegion got = painted();
+            const QRegion strips = before.united(after);
+            EXPECT_TRUE(got.subtracted(strips).isEmpty())
+                << "arrow " << arrow << ": " << area(got) << " pixels painted";
+            EXPECT_TRUE(strips.subtracted(got).isEmpty()) << arrow;
+            // Two 300 x 200 outlines are 2000 pixels at most; the filled
+            // rectangle would be 60000.
+            EXPECT_LE(area(got), 2 * 2 * (300 + 200)) << arrow;
+        }
+        f().capture.Image2_MouseUp(static_cast<std::int16_t>(arrow), 1, 0, 0, 0);
+        settle();
+    }
+    // 10 twips a tick: at 15 twips per pixel most ticks move a pixel.
+    EXPECT_GE(moves, 12);
+}
+
+TEST_F(Repaint, TheCrossHairRepaintsOnlyTheStripsOfItsTwoLines) {
+    struct Case {
+        float x, y;
+    };
+    // Small steps and a jump across the surface.
+    const Case cases[] = {{1500, 1500}, {1515, 1530}, {9000, 6000}, {150, 7500}};
+    move(300, 300, 0);
+    settle();
+    for (const auto& c : cases) {
+        spy->painted = QRegion();
+        const QRegion before = f().Line1[0].coverage().united(f().Line1[1].coverage());
+        move(c.x, c.y, 0);
+        const QRegion after = f().Line1[0].coverage().united(f().Line1[1].coverage());
+        const QRegion strips = before.united(after);
+        const QRegion got = painted();
+        EXPECT_TRUE(got.subtracted(strips).isEmpty())
+            << c.x << ": " << area(got) << " pixels painted, strips " << area(strips);
+        EXPECT_FALSE(got.isEmpty());
+        // Each strip is a few pixels wide, across the visible surface.
+        EXPECT_LE(area(got), 4 * 4 * (1920 + 1080)) << c.x;
+    }
+}
+
+TEST_F(Repaint, ADragRepaintsTheOutlinesAndTheReadoutOnly) {
+    f().Label2.setVisible(true);
+    press(1500, 1500);
+    move(3000, 3000);
+    settle();
+    spy->painted = QRegion();
+    const QRegion before = f().Shape1.coverage().united(f().Label2.coverage());
+    move(3600, 3300);
+    const QRegion after = f().Shape1.coverage().united(f().Label2.coverage());
+    const QRegion got = painted();
+    EXPECT_TRUE(got.subtracted(before.united(after)).isEmpty()) << area(got);
+    EXPECT_FALSE(got.isEmpty());
+}
+
+} // namespace
+} // namespace zs::capture::test
