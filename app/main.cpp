@@ -2,6 +2,7 @@
 #include "qt_services.h"
 
 #include <QApplication>
+#include <QFont>
 #include <QImageReader>
 
 #include <cstdio>
@@ -26,6 +27,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zentrim Screen"));
     QApplication::setApplicationVersion(QStringLiteral(ZENTRIM_VERSION));
+    // The window's captions are laid out for a compact 8-point interface font.
+    QFont uiFont(QStringList{QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")}, 8);
+    QApplication::setFont(uiFont);
 
     zs::QtServices qt;
     zs::Services services = qt.services();

@@ -347,6 +347,11 @@ void Form::showCentred() {
     centre();
     m_centreWhenFramed = true;
     m_widget->show();
+    // The first size event of a window: the layout runs once even when the
+    // shown size is the one it was built with.
+    if (Resize) {
+        run("Resize", Resize);
+    }
 }
 
 void Form::run(const char* what, const std::function<void()>& handler) {

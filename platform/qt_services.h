@@ -25,7 +25,7 @@ public:
 private:
     // The frame is known only once the window manager has framed the window;
     // before that the last one seen (or a usual one) stands in.
-    mutable QMargins m_lastFrame{1, 24, 1, 1};
+    mutable QMargins m_lastFrame{1, 20, 1, 5};
 };
 
 class QtEventPump final : public IEventPump {

@@ -28,7 +28,7 @@ scenario() {
   local shot=$E2E_TMP/window.png
   window_screenshot "$APP_WIN" "$shot"
   local spot px py want
-  for spot in "16 16 FFFFFF" "993 16 FFFFFF" "16 649 FFFFFF" "993 649 FFFFFF" "5 5 C0C0FF"; do
+  for spot in "16 16 FFFFFF" "992 16 FFFFFF" "16 648 FFFFFF" "992 648 FFFFFF" "993 649 C0C0FF" "5 5 C0C0FF"; do
     read -r px py want <<<"$spot"
     assert_eq "$want" "$(pixel "$shot" "$px" "$py")" "client pixel $px,$py"
   done
