@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -230,12 +231,18 @@ namespace {
 std::optional<QString> runDialog(QWidget* owner, const FileDialogRequest& r,
                                  QFileDialog::AcceptMode mode) {
     QFileDialog dialog(owner, r.title);
+    // Qt's own dialog: it adds no extension to a typed name (no default
+    // suffix) and, with DontConfirmOverwrite, replaces a file without asking.
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     dialog.setAcceptMode(mode);
-    dialog.setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile
-                                                       : QFileDialog::AnyFile);
+    // Any name may be typed, also in the open dialog: the command reports a
+    // file that is not there.
+    dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilter(QStringLiteral("%1 (%2)").arg(r.filterName, r.patterns.join(u' ')));
+    // Patterns match names without regard to case, so "*.JPG" lists a.jpg
+    // on a case-sensitive file system too.
+    dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
     dialog.setDefaultSuffix(QString());
     dialog.setWindowModality(Qt::WindowModal);
     if (!r.initialDir.isEmpty()) {
@@ -270,17 +277,30 @@ void QtPrinter::printImage(const QImage& image, double dotsPerInch) {
     if (info.isNull()) {
         throw Error(Error::Code::Device, "No default printer is installed");
     }
+    const std::string name = info.printerName().toStdString();
+    // The default printer with its own settings: page, orientation, copies
+    // and colour stay as the printer has them.
     QPrinter printer(info, QPrinter::HighResolution);
-    printer.setFullPage(false);
+    printer.setFullPage(false); // the origin is the printable area's corner
+    printer.setDocName(QStringLiteral("Zentrim Screen"));
+    if (printer.printerState() == QPrinter::Error) {
+        throw Error(Error::Code::Device, "The printer \"" + name + "\" is not available");
+    }
     QPainter painter;
     if (!painter.begin(&printer)) {
-        throw Error(Error::Code::Device,
-                    "The printer \"" + info.printerName().toStdString() + "\" could not be opened");
+        throw Error(Error::Code::Device, "The printer \"" + name + "\" could not be opened");
     }
-    const double k = printer.resolution() / dotsPerInch;
-    painter.drawImage(QRectF(0, 0, image.width() * k, image.height() * k), image);
-    if (!painter.end()) {
-        throw Error(Error::Code::Device, "The print job failed");
+    // At its natural size: `dotsPerInch` image pixels to the inch, whatever
+    // the printer's own resolution. What lies past the page is cut off.
+    const double k = printer.resolution() / (dotsPerInch > 0 ? dotsPerInch : 96.0);
+    if (!image.isNull()) {
+        painter.drawImage(QRectF(0, 0, image.width() * k, image.height() * k), image);
+    }
+    // QPainter::end() reports success even when the job failed; the
+    // printer's state tells.
+    painter.end();
+    if (printer.printerState() == QPrinter::Error || printer.printerState() == QPrinter::Aborted) {
+        throw Error(Error::Code::Device, "The print job on \"" + name + "\" failed");
     }
 }
 

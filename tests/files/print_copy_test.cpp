@@ -1,0 +1,55 @@
+#include "files_fixture.h"
+
+namespace zs::test {
+namespace {
+
+using PrintCopyTest = FilesTest;
+
+TEST_F(PrintCopyTest, EachPressIsOneJobOfTheBoxsImageAtTheScreensResolution) {
+    cropOf(surface, QRect(20, 30, 64, 48));
+    f.editor.Picture6_MouseDown(kRightButton, 0, 0, 0);
+    f.editor.Picture6_MouseMove(kRightButton, 0, 600, 600);
+    f.Command12.click();
+    f.Command12.click();
+    f.Command13.click();
+    ASSERT_EQ(fake.printer.jobs.size(), 3u);
+    EXPECT_EQ(fake.printer.jobs[0].first, surface.copy(20, 30, 64, 48));
+    EXPECT_EQ(fake.printer.jobs[1].first, fake.printer.jobs[0].first);
+    EXPECT_EQ(fake.printer.jobs[2].first, f.Picture6.image());
+    EXPECT_NE(fake.printer.jobs[2].first, fake.printer.jobs[0].first);
+    for (const auto& job : fake.printer.jobs) {
+        EXPECT_DOUBLE_EQ(job.second, 96.0);
+    }
+    fake.screen.tppX = 12;
+    f.Command12.click();
+    EXPECT_DOUBLE_EQ(fake.printer.jobs.back().second, 120.0);
+}
+
+TEST_F(PrintCopyTest, APrinterFailureIsShownAndTheProgramGoesOn) {
+    fake.printer.fail = true;
+    f.Command12.click(); // before any crop: the empty holder
+    f.Command13.click();
+    ASSERT_EQ(fake.messages.errors.size(), 2u);
+    EXPECT_TRUE(fake.messages.errors[0].contains("No default printer"));
+    EXPECT_FALSE(fake.application.quit);
+}
+
+TEST_F(PrintCopyTest, CopyReplacesTheClipboardWithTheEditedCanvas) {
+    cropOf(surface, QRect(0, 0, 100, 80));
+    f.editor.Picture6_MouseDown(kLeftButton, 0, 300, 300);
+    f.editor.Picture6_MouseMove(kLeftButton, 0, 900, 300);
+    fake.log.clear();
+    f.Command15.click();
+    EXPECT_EQ(fake.log, (std::vector<std::string>{"clipboard clear", "clipboard set"}));
+    EXPECT_EQ(fake.clipboard.image, f.Picture6.image());
+    EXPECT_NE(fake.clipboard.image, f.Picture2.image());
+    f.Label4.setCaption("100"); // reference size, as opening the editor records it
+    f.Label6.setCaption("80");
+    f.Text1[0].setText("50");
+    f.editor.Text1_KeyUp(0, 0, 0);
+    f.Command15.click();
+    EXPECT_EQ(fake.clipboard.image.size(), QSize(50, 40));
+}
+
+} // namespace
+} // namespace zs::test

@@ -1,0 +1,113 @@
+#include "qt_services.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace zs {
+namespace {
+
+// Runs `inspect` on the dialog once it is open, then types `typed` into its
+// name box and confirms (or cancels when `typed` is empty).
+std::optional<QString> withDialog(const std::function<std::optional<QString>()>& open,
+                                  const std::function<void(QFileDialog&)>& inspect,
+                                  const QString& typed) {
+    bool seen = false;
+    std::function<void()> poll;
+    poll = [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) {
+            QTimer::singleShot(10, poll);
+            return;
+        }
+        seen = true;
+        // Let the file list fill in before looking at it.
+        QTimer::singleShot(300, dialog, [&, dialog] {
+            inspect(*dialog);
+            if (typed.isEmpty()) {
+                dialog->reject();
+                return;
+            }
+            dialog->findChild<QLineEdit*>("fileNameEdit")->setText(typed);
+            // As a press of the dialog's Open or Save button.
+            auto* box = dialog->findChild<QDialogButtonBox*>("buttonBox");
+            box->button(dialog->acceptMode() == QFileDialog::AcceptSave ? QDialogButtonBox::Save
+                                                                        : QDialogButtonBox::Open)
+                ->click();
+        });
+    };
+    QTimer::singleShot(0, poll);
+    const std::optional<QString> result = open();
+    EXPECT_TRUE(seen);
+    return result;
+}
+
+QStringList listed(QFileDialog& dialog) {
+    auto* view = dialog.findChild<QListView*>("listView");
+    QStringList names;
+    for (int i = 0; i < view->model()->rowCount(view->rootIndex()); ++i) {
+        names << view->model()->index(i, 0, view->rootIndex()).data().toString();
+    }
+    names.sort();
+    return names;
+}
+
+class QtFileDialogsTest : public ::testing::Test {
+protected:
+    QtFileDialogsTest() {
+        for (const char* name : {"a.jpg", "b.JPG", "c.Jpeg", "d.png", "e.bmp", "f.BMP"}) {
+            QFile f(dir.filePath(name));
+            f.open(QIODevice::WriteOnly);
+            f.write("x");
+        }
+    }
+    QTemporaryDir dir;
+    QtFileDialogs dialogs;
+};
+
+TEST_F(QtFileDialogsTest, OpenListsJpegNamesInAnyCaseAndTakesAnyTypedName) {
+    const FileDialogRequest r{"Profil picture", "Images", {"*.JPG", "*.JPEG"}, dir.path(), ""};
+    const auto chosen =
+        withDialog([&] { return dialogs.openFile(nullptr, r); },
+                   [&](QFileDialog& d) {
+                       EXPECT_EQ(d.windowTitle(), "Profil picture");
+                       EXPECT_EQ(d.nameFilters(), QStringList{"Images (*.JPG *.JPEG)"});
+                       EXPECT_EQ(listed(d), (QStringList{"a.jpg", "b.JPG", "c.Jpeg"}));
+                   },
+                   "d.png");
+    EXPECT_EQ(chosen, dir.filePath("d.png"));
+    EXPECT_EQ(withDialog([&] { return dialogs.openFile(nullptr, r); }, [](QFileDialog&) {}, ""),
+              std::nullopt);
+}
+
+TEST_F(QtFileDialogsTest, SaveProposesTheNameAddsNoExtensionAndAsksNothing) {
+    const FileDialogRequest r{"Save file", "Picture", {"*.bmp"}, dir.path(), "filename.bmp"};
+    for (const QString& typed : {QStringLiteral("screenbmp"), QStringLiteral("e.bmp")}) {
+        const auto chosen = withDialog(
+            [&] { return dialogs.saveFile(nullptr, r); },
+            [&](QFileDialog& d) {
+                EXPECT_EQ(d.windowTitle(), "Save file");
+                EXPECT_TRUE(d.testOption(QFileDialog::DontUseNativeDialog));
+                EXPECT_TRUE(d.testOption(QFileDialog::DontConfirmOverwrite));
+                EXPECT_TRUE(d.defaultSuffix().isEmpty());
+                EXPECT_EQ(d.directory().absolutePath(), dir.path());
+                EXPECT_EQ(d.findChild<QLineEdit*>("fileNameEdit")->text(), "filename.bmp");
+                EXPECT_EQ(listed(d), (QStringList{"e.bmp", "f.BMP"}));
+            },
+            typed);
+        EXPECT_EQ(chosen, dir.filePath(typed)); // e.bmp exists: replaced without a question
+    }
+}
+
+} // namespace
+} // namespace zs
