@@ -51,6 +51,19 @@ _finish() {
     exit 0
   fi
   [[ -n $reason ]] || reason="exited with status $rc"
+  if [[ -n $XVFB_PID ]] && ! _pid_gone "$XVFB_PID"; then
+    screenshot "$E2E_TMP/final-screen.png" 2>/dev/null || true
+    if [[ -n $APP_WIN ]] && win_exists "$APP_WIN"; then
+      {
+        echo "window $APP_WIN"
+        echo "client: $(win_client_geometry "$APP_WIN")"
+        echo "frame extents: $(win_frame_extents "$APP_WIN")"
+        echo "state: $(win_state "$APP_WIN" | tr '\n' ' ')"
+        echo "map state: $(win_map_state "$APP_WIN")"
+      } >"$E2E_TMP/final-window.txt" 2>&1
+      cat "$E2E_TMP/final-window.txt"
+    fi
+  fi
   if [[ -s $E2E_TMP/app.log ]]; then
     echo "--- last lines of the program's output ---"
     tail -n 20 "$E2E_TMP/app.log"
