@@ -426,6 +426,16 @@ TEST_F(Capture, CropCopiesWhatLiesOnThePictureAndLeavesTheRestBackground) {
     }
 }
 
+TEST_F(Capture, CanvasWithItsOwnBackgroundShowsItWhereTheRegionLeavesThePicture) {
+    captureScreen();
+    f().Picture6.setBackColor(0x0000FF00);
+    f().Shape1.move(28500, 15900, 900, 900); // 60 x 60 pixels, 40 of them off each edge
+    f().Command1_Click(3);
+    const QRect region(1900, 1060, 60, 60);
+    EXPECT_EQ(f().Picture2.image(), cropOf(screenContent(), region, holderBackground()));
+    EXPECT_EQ(f().Picture6.image(), cropOf(screenContent(), region, QColor(0, 255, 0)));
+}
+
 TEST_F(Capture, CropReplacesEditsOnTheCanvasAndAnythingOnTheClipboard) {
     captureScreen();
     EXPECT_TRUE(fake.clipboard.hasText);
