@@ -84,7 +84,9 @@ cups_pdf_queue() {
     lpstat -p "$queue" >/dev/null 2>&1 || { _cups_log "could not create queue $queue"; return 1; }
   fi
   cupsenable "$queue" && cupsaccept "$queue"
-  lpoptions -d "$queue" >/dev/null
+  # Default for the scheduler and in the options file, so a program finds
+  # it whatever HOME it runs with.
+  lpadmin -d "$queue" && lpoptions -d "$queue" >/dev/null
 }
 
 # cups-pdf writes to the "Out" directory of its configuration, in which
