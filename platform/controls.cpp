@@ -655,7 +655,14 @@ void PictureBox::line(float x1, float y1, float x2, float y2, Color color) {
     if (m_drawWidth <= 1) {
         p.drawLine(pa, pb);
     } else {
-        p.drawLine(QPointF(pa) + QPointF(0.5, 0.5), QPointF(pb) + QPointF(0.5, 0.5));
+        // An odd width centres the pen on the pixel's centre, an even one on
+        // its corner, so that the aliased round ends come out symmetric.
+        const double c = (m_drawWidth % 2 == 1) ? 0.5 : 0.0;
+        const QPointF ca = QPointF(pa) + QPointF(c, c);
+        // Qt draws nothing for a zero-length wide line; a tiny length gives
+        // the dot the round pen leaves, shaped exactly like the line's ends.
+        const QPointF cb = pa == pb ? ca + QPointF(1.0 / 64, 0) : QPointF(pb) + QPointF(c, c);
+        p.drawLine(ca, cb);
     }
     const int pad = m_drawWidth / 2 + 2;
     imageChanged(QRect(pa, pb).normalized().adjusted(-pad, -pad, pad, pad));
