@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QWindow>
 
+#include <algorithm>
 #include <cmath>
 
 namespace zs {
@@ -254,7 +255,14 @@ void Form::setClientSize(float width, float height) {
 void Form::setClientPx(QSize size) {
     m_normalClientPx = size;
     if (m_widget->size() != size) {
+        if (m_widget->isVisible()) {
+            m_requested.push_back(size);
+        }
+        // Qt answers a resize at once with a resize event of its own; the
+        // window manager's confirmation comes later.
+        m_resizing = true;
         m_widget->resize(size);
+        m_resizing = false;
     }
     if (size != m_clientPx) {
         m_clientPx = size;
@@ -300,8 +308,20 @@ void Form::setWindowState(WindowState s) {
 }
 
 void Form::windowSystemResized(QSize clientPx) {
-    if (m_state == WindowState::Minimized || quitting()) {
+    if (m_state == WindowState::Minimized || m_resizing || quitting()) {
         return;
+    }
+    // The window manager confirms the sizes we asked for one by one, after
+    // the handler that asked has gone on: a confirmation of an earlier,
+    // already superseded request is not a size change of the window.
+    if (const auto it = std::find(m_requested.begin(), m_requested.end(), clientPx);
+        it != m_requested.end()) {
+        m_requested.erase(m_requested.begin(), it + 1);
+        if (clientPx != m_clientPx) {
+            return;
+        }
+    } else {
+        m_requested.clear();
     }
     if (m_state == WindowState::Normal) {
         m_normalClientPx = clientPx;

@@ -108,6 +108,8 @@ private:
     QSize m_clientPx;       // the client size the handlers see
     QSize m_normalClientPx; // the size to return to from minimised/maximised
     bool m_centreWhenFramed = false;
+    std::vector<QSize> m_requested; // sizes asked of the window system, oldest first
+    bool m_resizing = false;
 
     friend class FormWidget;
 };

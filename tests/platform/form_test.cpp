@@ -49,6 +49,24 @@ TEST_F(FormTest, MinimisedIsZeroByZeroMaximisedIsTheAvailableAreaLessTheFrame) {
     EXPECT_EQ(sizes.back(), std::make_pair(15555.0F, 11550.0F));
 }
 
+TEST_F(FormTest, LateConfirmationsOfEarlierSizesAreNotResizes) {
+    form.widget()->show();
+    sizes.clear();
+    form.setWidth(1815);
+    form.setHeight(1165);
+    ASSERT_EQ(sizes.size(), 2U);
+    // The window manager confirms both requests after the handler went on.
+    form.windowSystemResized(QSize(113, 770));
+    form.windowSystemResized(QSize(113, 47));
+    EXPECT_EQ(sizes.size(), 2U);
+    EXPECT_EQ(form.scaleHeight(), 47 * 15);
+    // A size nobody asked for is the user's: the layout runs.
+    form.windowSystemResized(QSize(300, 200));
+    ASSERT_EQ(sizes.size(), 3U);
+    EXPECT_EQ(sizes.back(), std::make_pair(4500.0F, 3000.0F));
+    form.widget()->hide();
+}
+
 TEST_F(FormTest, RunReportsAFailureAndEndsTheProgram) {
     int later = 0;
     form.run("Click", [] { throw Error(Error::Code::Overflow, "Overflow: 40000"); });
