@@ -600,9 +600,9 @@ void PictureBox::paintPicture(const QImage& source, float dx, float dy, float dw
     if (avail.isEmpty()) {
         return;
     }
-    QImage& img = imageForWriting();
-    QPainter p(&img);
     if (dst.size() == src.size()) {
+        QImage& img = imageForWriting();
+        QPainter p(&img);
         p.setCompositionMode(QPainter::CompositionMode_Source);
         p.drawImage(dst.topLeft() + (avail.topLeft() - src.topLeft()), source, avail);
         imageChanged(dst);
@@ -619,12 +619,29 @@ void PictureBox::paintPicture(const QImage& source, float dx, float dy, float dw
     if (scaledSize.isEmpty()) {
         return;
     }
-    const QImage part = (avail == source.rect() ? source : source.copy(avail))
-                            .scaled(scaledSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    // The part is scaled straight out of the source's pixels, through a view
+    // that shares them rather than a copy.
+    const bool byteAligned = source.depth() % 8 == 0;
+    const QImage region =
+        avail == source.rect() ? source
+        : byteAligned
+            ? QImage(source.constScanLine(avail.y()) + avail.x() * (source.depth() / 8),
+                     avail.width(), avail.height(), source.bytesPerLine(), source.format())
+            : source.copy(avail);
+    const QImage part = region.scaled(scaledSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QPoint at(static_cast<int>(std::lround(target.x())),
+                    static_cast<int>(std::lround(target.y())));
+    if (at == QPoint(0, 0) && part.size() == m_imageSize && part.format() == QImage::Format_RGB32) {
+        // It covers the whole image: take the scaled pixels as they are
+        // instead of filling the image and copying them in.
+        m_image = part;
+        imageChanged(dst);
+        return;
+    }
+    QImage& img = imageForWriting();
+    QPainter p(&img);
     p.setCompositionMode(QPainter::CompositionMode_Source);
-    p.drawImage(QPoint(static_cast<int>(std::lround(target.x())),
-                       static_cast<int>(std::lround(target.y()))),
-                part);
+    p.drawImage(at, part);
     imageChanged(dst);
 }
 

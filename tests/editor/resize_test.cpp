@@ -101,6 +101,19 @@ TEST_F(ResizeTest, EveryApplyRepaintsTheCropAndClearsTheDrawing) {
     EXPECT_NEAR(qRed(half.pixel(160, 120)), qRed(surface.pixel(320, 240)), 40);
 }
 
+TEST_F(ResizeTest, TheSelectedRegionIsScaledSmoothlyOntoTheCanvas) {
+    cropOf(surface, QRect(33, 21, 300, 200));
+    f.Command5.click();
+    type(0, "150");
+    EXPECT_EQ(f.Picture6.image(),
+              surface.copy(33, 21, 300, 200)
+                  .scaled(150, 100, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    type(1, "300"); // larger than the region: stretched the other way
+    EXPECT_EQ(f.Picture6.image(),
+              surface.copy(33, 21, 300, 200)
+                  .scaled(450, 300, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+}
+
 TEST_F(ResizeTest, APastedNumberIsAppliedWithoutTheLink) {
     f.Text1[0].setText("200"); // a change without a key release
     EXPECT_EQ(f.Text1[1].text(), "480");
