@@ -101,19 +101,5 @@ TEST_F(Repaint, TheCrossHairRepaintsOnlyTheStripsOfItsTwoLines) {
     }
 }
 
-TEST_F(Repaint, ADragRepaintsTheOutlinesAndTheReadoutOnly) {
-    f().Label2.setVisible(true);
-    press(1500, 1500);
-    move(3000, 3000);
-    settle();
-    spy->painted = QRegion();
-    const QRegion before = f().Shape1.coverage().united(f().Label2.coverage());
-    move(3600, 3300);
-    const QRegion after = f().Shape1.coverage().united(f().Label2.coverage());
-    const QRegion got = painted();
-    EXPECT_TRUE(got.subtracted(before.united(after)).isEmpty()) << area(got);
-    EXPECT_FALSE(got.isEmpty());
-}
-
 } // namespace
 } // namespace zs::capture::test
