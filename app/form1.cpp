@@ -371,7 +371,7 @@ void Form1::Perimene(float PosoTime) {
     while (pump.now() < end) {
         pump.processEvents(end - pump.now());
         if (form.quitting()) {
-            return;
+            throw ProgramEnding{};
         }
     }
 }

@@ -32,4 +32,8 @@ private:
     Code m_code;
 };
 
+// Thrown by a wait when the program is ending, so that the handler that waits
+// stops where it is; the event dispatch swallows it.
+struct ProgramEnding {};
+
 } // namespace zs

@@ -380,6 +380,8 @@ void Form::run(const char* what, const std::function<void()>& handler) {
     }
     try {
         handler();
+    } catch (const ProgramEnding&) {
+        // Exit was pressed during a wait: the interrupted handler just stops.
     } catch (const Error& e) {
         m_services.messages.showError(m_widget, caption(),
                                       QStringLiteral("%1 in %2:\n%3")

@@ -48,6 +48,17 @@ TEST_F(WindowStateTest, PerimeneWithZeroOrLessProcessesNothing) {
     EXPECT_EQ(fake.pump.passes, 4);
 }
 
+TEST_F(WindowStateTest, ExitDuringAWaitStopsTheWaitingHandler) {
+    // "Exit" pressed while the capture waits for the window to leave the
+    // screen: nothing after the wait runs, no copy is taken.
+    fake.pump.onPass = [&] { f.Command1_Click(4); };
+    f.form.run("Click", [&] { f.Command1_Click(5); });
+    EXPECT_TRUE(fake.application.quit);
+    EXPECT_EQ(fake.application.code, 0);
+    EXPECT_EQ(fake.screen.grabs, 0);
+    EXPECT_TRUE(fake.messages.errors.empty());
+}
+
 TEST_F(WindowStateTest, StayFrontCheckBoxTogglesTheTopmostLayer) {
     f.Check2.setValue(1);
     EXPECT_TRUE(fake.windowOrder.topmost);
