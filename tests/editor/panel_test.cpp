@@ -1,11 +1,11 @@
-#include "editor_fixture.h"
+#include "../files/window_fixture.h"
 
 #include <vector>
 
 namespace zs::test {
 namespace {
 
-using PanelTest = EditorTest;
+using PanelTest = WindowTest;
 
 TEST_F(PanelTest, OpeningRecordsTheReferenceSizeRoundedHalfAwayFromZero) {
     struct Case {
@@ -38,20 +38,16 @@ TEST_F(PanelTest, OpeningRecordsTheReferenceSizeRoundedHalfAwayFromZero) {
     }
 }
 
-TEST_F(PanelTest, EditWithoutACropChangesNothing) {
-    f.Picture2.setVisible(false);
-    f.Option1[2].setValue(true); // pen width 6
+TEST_F(PanelTest, OpeningNeedsACropAndSetsPenWidth3KeepingTheMarkedOption) {
+    f.Option1[2].setValue(true);
+    ASSERT_EQ(f.Picture6.drawWidth(), 6);
+    f.Picture2.setVisible(false); // no crop: nothing happens
     f.Command5.click();
     EXPECT_FALSE(f.Frame4.visible());
     EXPECT_EQ(f.Label4.caption(), "Label4");
     EXPECT_EQ(f.Text1[0].text(), "0000");
     EXPECT_EQ(f.Picture6.drawWidth(), 6);
-}
-
-TEST_F(PanelTest, OpeningSetsPenWidth3AndKeepsTheMarkedOption) {
     cropOf(surface, QRect(100, 50, 64, 32));
-    f.Option1[2].setValue(true);
-    ASSERT_EQ(f.Picture6.drawWidth(), 6);
     f.Command5.click();
     EXPECT_EQ(f.Picture6.drawWidth(), 3);
     EXPECT_TRUE(f.Option1[2].value());

@@ -1,11 +1,11 @@
-#include "editor_fixture.h"
+#include "../files/window_fixture.h"
 
 #include <vector>
 
 namespace zs::test {
 namespace {
 
-class PenTest : public EditorTest {
+class PenTest : public WindowTest {
 protected:
     void SetUp() override {
         QImage white(200, 100, QImage::Format_RGB32);

@@ -1,6 +1,6 @@
-#include "files_fixture.h"
+#include "window_fixture.h"
 
-#include <QBuffer>
+#include "bmp.h"
 
 #include <algorithm>
 #include <vector>
@@ -8,7 +8,7 @@
 namespace zs::test {
 namespace {
 
-class LoadTest : public FilesTest {
+class LoadTest : public WindowTest {
 protected:
     QString writePicture(const QString& name, const QImage& img, const char* format = "PNG") {
         const QString file = path(name);
@@ -93,18 +93,14 @@ TEST_F(LoadTest, ASmallPictureSitsTopLeftOnTheBackground) {
     EXPECT_EQ(shown.pixel(0, 40), back);
 }
 
-TEST_F(LoadTest, AScrollValueBeyondTheNewRangeEndsAtItAndTheSurfaceFollows) {
+TEST_F(LoadTest, ScrollValuesFollowTheNewRangeAndCropsTheNewPicture) {
+    cropOf(surface, QRect(10, 10, 40, 30));
     load(writePicture("large.png", fakes::patternImage(QSize(3000, 2000))));
     f.HScroll1.setValue(10000);
-    load(writePicture("wide.png", fakes::patternImage(QSize(1500, 100))));
-    EXPECT_EQ(f.HScroll1.value(), 7300);
+    const QImage picture = fakes::patternImage(QSize(1500, 100)).mirrored(true, false);
+    load(writePicture("wide.png", picture));
+    EXPECT_EQ(f.HScroll1.value(), 7300); // the new maximum
     EXPECT_EQ(f.FormScreenCapture.left(), -7300);
-}
-
-TEST_F(LoadTest, ACropAfterALoadComesFromTheLoadedPicture) {
-    cropOf(surface, QRect(10, 10, 40, 30));
-    const QImage picture = fakes::patternImage(QSize(700, 500)).mirrored(true, false);
-    load(writePicture("next.jpg.png", picture));
     EXPECT_EQ(f.Picture2.image(), surface.copy(10, 10, 40, 30)); // untouched by the load
     f.Command1_Click(3);
     EXPECT_EQ(f.Picture2.image(), picture.copy(10, 10, 40, 30));
@@ -122,6 +118,15 @@ TEST_F(LoadTest, ABadFileIsShownAndNothingElseChanges) {
     ASSERT_GT(sof, 0);
     QByteArray huge = jpeg;
     huge.replace(sof + 5, 4, QByteArray("\xFD\xE8\xFD\xE8", 4)); // 65000 x 65000
+    const QByteArray bmp = files::encodeBmp(fakes::patternImage(QSize(200, 100)), 3780);
+    const auto bmpSized = [&](int width, int height) {
+        QByteArray b = bmp;
+        for (int i = 0; i < 4; ++i) {
+            b[18 + i] = static_cast<char>(width >> (8 * i));
+            b[22 + i] = static_cast<char>(height >> (8 * i));
+        }
+        return b;
+    };
     const auto write = [&](const QString& name, const QByteArray& bytes) {
         QFile file(path(name));
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
@@ -138,6 +143,9 @@ TEST_F(LoadTest, ABadFileIsShownAndNothingElseChanges) {
         {write("text.jpg", "hello\n"), "not a picture"},
         {write("cut.jpg", jpeg.left(jpeg.size() / 2)), "incomplete"},
         {write("huge.jpg", huge), "65000 x 65000"},
+        {write("cut.bmp", bmp.left(bmp.size() - 600)), "incomplete"},
+        {write("huge.bmp", bmpSized(15000, 15000)), "15000 x 15000"}, // 225 megapixels
+        {write("wide.bmp", bmpSized(70000, 1)), "70000 x 1"},         // too wide
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file.toStdString());

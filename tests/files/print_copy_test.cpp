@@ -1,14 +1,13 @@
-#include "files_fixture.h"
+#include "window_fixture.h"
 
 namespace zs::test {
 namespace {
 
-using PrintCopyTest = FilesTest;
+using PrintCopyTest = WindowTest;
 
 TEST_F(PrintCopyTest, EachPressIsOneJobOfTheBoxsImageAtTheScreensResolution) {
     cropOf(surface, QRect(20, 30, 64, 48));
-    f.editor.Picture6_MouseDown(kRightButton, 0, 0, 0);
-    f.editor.Picture6_MouseMove(kRightButton, 0, 600, 600);
+    stroke({{0, 0}, {40, 40}}, kRightButton);
     f.Command12.click();
     f.Command12.click();
     f.Command13.click();
@@ -36,8 +35,7 @@ TEST_F(PrintCopyTest, APrinterFailureIsShownAndTheProgramGoesOn) {
 
 TEST_F(PrintCopyTest, CopyReplacesTheClipboardWithTheEditedCanvas) {
     cropOf(surface, QRect(0, 0, 100, 80));
-    f.editor.Picture6_MouseDown(kLeftButton, 0, 300, 300);
-    f.editor.Picture6_MouseMove(kLeftButton, 0, 900, 300);
+    stroke({{20, 20}, {60, 20}});
     fake.log.clear();
     f.Command15.click();
     EXPECT_EQ(fake.log, (std::vector<std::string>{"clipboard clear", "clipboard set"}));
@@ -45,8 +43,7 @@ TEST_F(PrintCopyTest, CopyReplacesTheClipboardWithTheEditedCanvas) {
     EXPECT_NE(fake.clipboard.image, f.Picture2.image());
     f.Label4.setCaption("100"); // reference size, as opening the editor records it
     f.Label6.setCaption("80");
-    f.Text1[0].setText("50");
-    f.editor.Text1_KeyUp(0, 0, 0);
+    type(0, "50");
     f.Command15.click();
     EXPECT_EQ(fake.clipboard.image.size(), QSize(50, 40));
 }

@@ -1,4 +1,4 @@
-#include "files_fixture.h"
+#include "window_fixture.h"
 
 #include <QStandardPaths>
 
@@ -8,7 +8,7 @@
 namespace zs::test {
 namespace {
 
-using SaveTest = FilesTest;
+using SaveTest = WindowTest;
 
 struct SaveButton {
     const char* name;
@@ -64,8 +64,7 @@ TEST_F(SaveTest, AProgramFolderThatCannotTakeFilesOpensThePicturesFolder) {
 
 TEST_F(SaveTest, ToolBarSavesTheCropAndTheEditorSavesTheDrawnCanvas) {
     cropOf(surface, QRect(50, 60, 120, 80));
-    f.editor.Picture6_MouseDown(kLeftButton, 0, 150, 150);
-    f.editor.Picture6_MouseMove(kLeftButton, 0, 1500, 900);
+    stroke({{10, 10}, {100, 60}});
     fake.dialogs.answers = {path("crop"), path("crop.BMP"), path("canvas.jpg")};
     for (const SaveButton& b : kSaveButtons) {
         b.press(f);

@@ -3,13 +3,20 @@
 #include "fakes.h"
 #include "form1.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 namespace zs::test {
 
-// The real window on fake services, not shown.
-class EditorTest : public ::testing::Test {
+// The real window on fake services, not shown, with a scratch folder as the
+// program's folder. Shared by the files and the editor tests.
+class WindowTest : public ::testing::Test {
 protected:
+    WindowTest() { fake.application.folder = dir.path(); }
+
     // Puts `picture` on the capture surface and crops the pixel rectangle
     // `px` of it, as a finished selection does.
     void cropOf(const QImage& picture, QRect px) {
@@ -25,7 +32,7 @@ protected:
         f.Picture2.setVisible(true);
     }
 
-    // A stroke through pixel points with the given button.
+    // A pen stroke on the canvas through pixel points.
     void stroke(std::initializer_list<QPoint> points, std::int16_t button = kLeftButton) {
         bool first = true;
         for (const QPoint p : points) {
@@ -33,10 +40,10 @@ protected:
             const float y = static_cast<float>(p.y()) * fake.screen.tppY;
             if (first) {
                 f.editor.Picture6_MouseDown(button, 0, x, y);
-                first = false;
             } else {
                 f.editor.Picture6_MouseMove(button, 0, x, y);
             }
+            first = false;
         }
         f.editor.Picture6_MouseUp(button, 0, 0, 0);
     }
@@ -48,9 +55,19 @@ protected:
     }
 
     QSize canvasPx() const { return f.Picture6.imageSizePx(); }
+    QString path(const QString& name) const { return dir.filePath(name); }
+    QStringList files() const { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden); }
+    static QImage readImage(const QString& file) {
+        return QImage(file).convertToFormat(QImage::Format_RGB32);
+    }
+    static QByteArray readBytes(const QString& file) {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
 
     fakes::FakeServices fake;
     app::Form1 f{fake.services};
+    QTemporaryDir dir;
     QImage surface = fakes::patternImage(QSize(800, 600));
 };
 
