@@ -13,13 +13,33 @@ _probe_window() { # _probe_window NAME GEOMETRY LOG: an xev window; sets PROBE
   wait_for 5 "the frame of the probe window" _has_frame_extents "$PROBE"
 }
 
+_count_is() { [[ $(grep -c "$2" "$3") == "$1" ]]; } # N PATTERN FILE
+
 _client_size_is() { # WIN W H
   local x y w h
   read -r x y w h < <(win_client_geometry "$1")
   [[ $w == "$2" && $h == "$3" ]]
 }
 
+_elapsed_ms() { # _elapsed_ms CMD...: runs CMD, prints how long it took
+  local t0
+  t0=$(date +%s%3N)
+  "$@" || true
+  echo $(($(date +%s%3N) - t0))
+}
+
 scenario() {
+  # Waiting gives up after the time asked for, not sooner or much later
+  # (3 s is past what a 32-bit count of nanoseconds can hold).
+  local spec timeout lo hi took
+  for spec in "0.3 300 1300" "3 3000 4000"; do
+    read -r timeout lo hi <<<"$spec"
+    took=$(_elapsed_ms wait_until "$timeout" false)
+    ((took >= lo && took <= hi)) || fail "wait_until $timeout false took ${took} ms"
+  done
+  took=$(_elapsed_ms wait_until 5 true)
+  ((took < 1000)) || fail "wait_until on a true condition took ${took} ms"
+
   assert_eq "${E2E_SCREEN_W}x${E2E_SCREEN_H}" \
     "$(xdpyinfo | awk '/dimensions:/ { print $2 }')" "screen size"
 
@@ -80,11 +100,15 @@ scenario() {
   assert_eq IsViewable "$(win_map_state "$PROBE")" "probe map state"
   win_lacks_state "$PROBE" _NET_WM_STATE_ABOVE || fail "probe is above others from the start"
 
-  # Clicks land on the client pixel asked for (xev reports it).
+  # Clicks land on the client pixel asked for (xev reports it), and a second
+  # click on the same spot is as quick as the first.
   click_client "$PROBE" 150 120
   wait_for 3 "xev to report the click" grep -q '^ButtonRelease' "$t/xev.log"
   grep -A2 '^ButtonPress' "$t/xev.log" | grep -q ' (150,120), root:(' ||
     fail "click at client 150,120 arrived as: $(grep -A2 '^ButtonPress' "$t/xev.log" | tr -s ' \n' ' ')"
+  took=$(_elapsed_ms click_client "$PROBE" 150 120)
+  ((took < 1000)) || fail "clicking again on the same spot took ${took} ms"
+  wait_for 3 "xev to report the second click" _count_is 2 '^ButtonRelease' "$t/xev.log"
 
   # Dragging the frame's bottom-right corner resizes by the distance moved.
   drag $((ox + ow - 1)) $((oy + oh - 1)) $((ox + ow + 99)) $((oy + oh + 49))

@@ -72,11 +72,11 @@ assert_near() {
 wait_until() {
   local timeout=$1
   shift
-  local deadline
-  deadline=$(($(date +%s%N) + $(awk -v t="$timeout" 'BEGIN { printf "%d", t * 1e9 }')))
+  local deadline # milliseconds; awk only parses the (maybe fractional) seconds
+  deadline=$(($(date +%s%3N) + $(awk -v t="$timeout" 'BEGIN { printf "%.0f", t * 1000 }')))
   while true; do
     if "$@"; then return 0; fi
-    (($(date +%s%N) >= deadline)) && return 1
+    (($(date +%s%3N) >= deadline)) && return 1
     sleep 0.05
   done
 }
@@ -338,9 +338,19 @@ client_to_root() {
   printf '%s %s\n' $((cx + $2)) $((cy + $3))
 }
 
+# pointer_to X Y: moves the pointer to root coordinates X,Y and returns once
+# it is there. (xdotool's --sync waits for a movement, and so stalls for
+# seconds when the pointer is already in place: skip the move then.)
+pointer_to() {
+  local here
+  here=$(xdotool getmouselocation | awk '{ sub("x:", "", $1); sub("y:", "", $2); print $1, $2 }')
+  [[ $here == "$1 $2" ]] || xdotool mousemove --sync "$1" "$2"
+}
+
 # click_at X Y [BUTTON]: clicks at root coordinates.
 click_at() {
-  xdotool mousemove --sync "$1" "$2" click "${3:-1}"
+  pointer_to "$1" "$2"
+  xdotool click "${3:-1}"
 }
 
 # click_client WIN X Y [BUTTON]: clicks at client pixel X,Y of WIN.
@@ -355,12 +365,12 @@ click_client() {
 # arrive) and releases. KEY (e.g. alt) is held down for the whole drag.
 drag() {
   local x0=$1 y0=$2 x1=$3 y1=$4 button=${5:-1} steps=${6:-12} key=${7:-}
-  xdotool mousemove --sync "$x0" "$y0"
+  pointer_to "$x0" "$y0"
   [[ -n $key ]] && xdotool keydown "$key"
   xdotool mousedown "$button"
   local i
   for ((i = 1; i <= steps; i++)); do
-    xdotool mousemove --sync $((x0 + (x1 - x0) * i / steps)) $((y0 + (y1 - y0) * i / steps))
+    pointer_to $((x0 + (x1 - x0) * i / steps)) $((y0 + (y1 - y0) * i / steps))
   done
   xdotool mouseup "$button"
   [[ -n $key ]] && xdotool keyup "$key"
