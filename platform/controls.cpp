@@ -486,29 +486,39 @@ void PictureBox::geometryChanged() {
 }
 
 void PictureBox::resizeImage(QSize size) {
-    if (size == m_imageSize) {
+    // The pixels follow when they are next needed: a resize that the next
+    // step paints over (a capture, a load, a crop) copies nothing.
+    m_imageSize = size;
+}
+
+void PictureBox::settleImage() const {
+    if (m_image.isNull() || m_image.size() == m_imageSize) {
         return;
     }
-    if (!m_image.isNull()) {
-        // Keep the overlapping part, fill the rest with BackColor.
-        QImage next(size, QImage::Format_RGB32);
-        if (!next.isNull()) {
-            const int w = std::min(size.width(), m_image.width());
-            const int h = std::min(size.height(), m_image.height());
-            const QRgb bg = background().rgb();
-            for (int y = 0; y < size.height(); ++y) {
-                auto* dst = reinterpret_cast<QRgb*>(next.scanLine(y));
-                int x = 0;
-                if (y < h) {
-                    std::memcpy(dst, m_image.constScanLine(y), static_cast<size_t>(w) * 4);
-                    x = w;
-                }
-                std::fill(dst + x, dst + size.width(), bg);
-            }
-        }
-        m_image = next;
+    if (m_imageSize.isEmpty()) {
+        m_image = QImage();
+        return;
     }
-    m_imageSize = size;
+    // Keep the overlapping part, fill the rest with BackColor.
+    QImage next(m_imageSize, QImage::Format_RGB32);
+    if (next.isNull()) {
+        throw Error(Error::Code::OutOfMemory, "Out of memory: picture of " +
+                                                  std::to_string(m_imageSize.width()) + " x " +
+                                                  std::to_string(m_imageSize.height()));
+    }
+    const int w = std::min(m_imageSize.width(), m_image.width());
+    const int h = std::min(m_imageSize.height(), m_image.height());
+    const QRgb bg = background().rgb();
+    for (int y = 0; y < m_imageSize.height(); ++y) {
+        auto* dst = reinterpret_cast<QRgb*>(next.scanLine(y));
+        int x = 0;
+        if (y < h) {
+            std::memcpy(dst, m_image.constScanLine(y), static_cast<size_t>(w) * 4);
+            x = w;
+        }
+        std::fill(dst + x, dst + m_imageSize.width(), bg);
+    }
+    m_image = next;
 }
 
 void PictureBox::setPicture(const QImage& picture) {
@@ -531,6 +541,7 @@ void PictureBox::setPicture(const QImage& picture) {
 }
 
 QImage PictureBox::image() const {
+    settleImage();
     if (m_image.isNull() && !m_imageSize.isEmpty()) {
         QImage filled(m_imageSize, QImage::Format_RGB32);
         filled.fill(background());
@@ -543,6 +554,7 @@ QImage PictureBox::image() const {
 }
 
 QImage& PictureBox::imageForWriting() {
+    settleImage();
     if (m_image.isNull() && !m_imageSize.isEmpty()) {
         m_image = QImage(m_imageSize, QImage::Format_RGB32);
         if (m_image.isNull()) {
@@ -562,7 +574,9 @@ void PictureBox::imageChanged(const QRect& px) {
 }
 
 void PictureBox::paintSurface(QPainter& painter, const QRegion& region) const {
-    const QRect imageRect(QPoint(0, 0), m_imageSize);
+    // The image may not have followed a resize yet: what it lacks is
+    // background.
+    const QRect imageRect = QRect(QPoint(0, 0), m_imageSize).intersected(m_image.rect());
     for (const QRect& r : region) {
         const QRect inImage = r.intersected(imageRect);
         if (!m_image.isNull() && !inImage.isEmpty()) {
@@ -588,16 +602,17 @@ void PictureBox::paintPicture(const QImage& source, float dx, float dy, float dw
         return;
     }
     const QRect box(QPoint(0, 0), m_imageSize);
-    // Fast path: the whole picture one to one onto an untouched image of the
-    // same size shares the pixels instead of copying them.
-    if (m_image.isNull() && dst == box && src == source.rect() && dst.size() == src.size() &&
-        source.format() == QImage::Format_RGB32) {
-        m_image = source;
-        imageChanged(dst);
-        return;
-    }
     const QRect avail = src.intersected(source.rect());
     if (avail.isEmpty()) {
+        return;
+    }
+    // One to one over the whole image from inside the source: every pixel is
+    // replaced, so take the source's pixels (shared when it is the whole
+    // picture, one copy otherwise) instead of filling and then copying.
+    if (dst == box && dst.size() == src.size() && avail == src &&
+        source.format() == QImage::Format_RGB32) {
+        m_image = src == source.rect() ? source : source.copy(src);
+        imageChanged(dst);
         return;
     }
     if (dst.size() == src.size()) {

@@ -353,8 +353,11 @@ private:
 
     Color m_back = kWindowBackground;
     QImage m_picture;
-    // A null m_image stands for an image of m_imageSize filled with BackColor.
-    QImage m_image;
+    // Brings m_image to m_imageSize after resizes, keeping the overlap.
+    void settleImage() const;
+    // A null m_image stands for an image of m_imageSize filled with BackColor;
+    // one of another size has not followed a resize yet.
+    mutable QImage m_image;
     QSize m_imageSize;
     int m_drawWidth = 1;
 };
