@@ -93,19 +93,7 @@ void Handlers::crop() {
     c.Picture6.setPicture(QImage());
     c.Picture6.setWidth(c.Picture2.width());
     c.Picture6.setHeight(c.Picture2.height());
-    if (c.Picture6.backColor() == c.Picture2.backColor() &&
-        c.Picture6.imageSizePx() == c.Picture2.imageSizePx()) {
-        // The same region of the same picture on a box of the same size and
-        // background gives the holder's pixels exactly: take them whole, so
-        // that both boxes share one buffer until either is drawn on, instead
-        // of copying a large crop a second time.
-        const QImage holder = c.Picture2.image();
-        const float w = c.Picture6.width();
-        const float h = c.Picture6.height();
-        c.Picture6.paintPicture(holder, 0, 0, w, h, 0, 0, w, h);
-    } else {
-        paintRegion(c.Picture6);
-    }
+    paintRegion(c.Picture6);
 
     s.clipboard.clear();
     // A region under one pixel gives an empty image, which leaves the

@@ -591,6 +591,48 @@ void PictureBox::paintSurface(QPainter& painter, const QRegion& region) const {
     }
 }
 
+namespace {
+// A read-only image of a region of `source` that uses the source's pixels:
+// it keeps them alive while it lives, and the first drawing on it copies.
+QImage sharedRegion(const QImage& source, const QRect& region) {
+    auto keep = std::make_unique<QImage>(source);
+    const uchar* bits = keep->constBits() +
+                        static_cast<qsizetype>(region.y()) * keep->bytesPerLine() +
+                        static_cast<qsizetype>(region.x()) * 4;
+    const qsizetype stride = keep->bytesPerLine();
+    const QImage::Format format = keep->format();
+    // The image owns `keep` from here: its cleanup deletes it.
+    return QImage(
+        bits, region.width(), region.height(), stride, format,
+        [](void* info) { delete static_cast<QImage*>(info); }, keep.release());
+}
+} // namespace
+
+QImage PictureBox::composedOnBackground(const QImage& source, const QRect& part, QPoint at) const {
+    QImage img(m_imageSize, QImage::Format_RGB32);
+    if (img.isNull()) {
+        throw Error(Error::Code::OutOfMemory, "Out of memory: picture of " +
+                                                  std::to_string(m_imageSize.width()) + " x " +
+                                                  std::to_string(m_imageSize.height()));
+    }
+    const QRgb bg = background().rgb();
+    const QRect placed = QRect(at, part.size()).intersected(img.rect());
+    for (int y = 0; y < img.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(img.scanLine(y));
+        if (y < placed.top() || y > placed.bottom()) {
+            std::fill(row, row + img.width(), bg);
+            continue;
+        }
+        std::fill(row, row + placed.left(), bg);
+        const auto* from =
+            reinterpret_cast<const QRgb*>(source.constScanLine(part.y() + (y - at.y()))) +
+            part.x() + (placed.left() - at.x());
+        std::memcpy(row + placed.left(), from, static_cast<size_t>(placed.width()) * 4);
+        std::fill(row + placed.left() + placed.width(), row + img.width(), bg);
+    }
+    return img;
+}
+
 void PictureBox::paintPicture(const QImage& source, float dx, float dy, float dw, float dh,
                               float sx, float sy, float sw, float sh) {
     const float tx = m_form.twipsPerPixelX();
@@ -611,7 +653,16 @@ void PictureBox::paintPicture(const QImage& source, float dx, float dy, float dw
     // picture, one copy otherwise) instead of filling and then copying.
     if (dst == box && dst.size() == src.size() && avail == src &&
         source.format() == QImage::Format_RGB32) {
-        m_image = src == source.rect() ? source : source.copy(src);
+        m_image = src == source.rect() ? source : sharedRegion(source, src);
+        imageChanged(dst);
+        return;
+    }
+    if (dst.size() == src.size() && dst == box && m_image.isNull() &&
+        source.format() == QImage::Format_RGB32) {
+        // One to one over a blank box, partly outside the source: build the
+        // image in one pass, source rows where there are some, background
+        // elsewhere.
+        m_image = composedOnBackground(source, avail, avail.topLeft() - src.topLeft());
         imageChanged(dst);
         return;
     }

@@ -353,6 +353,9 @@ private:
 
     Color m_back = kWindowBackground;
     QImage m_picture;
+    // An image of the box's size with `part` of `source` at `at`, the rest
+    // BackColor.
+    QImage composedOnBackground(const QImage& source, const QRect& part, QPoint at) const;
     // Brings m_image to m_imageSize after resizes, keeping the overlap.
     void settleImage() const;
     // A null m_image stands for an image of m_imageSize filled with BackColor;

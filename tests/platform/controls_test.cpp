@@ -159,6 +159,21 @@ TEST_F(ControlsTest, WholePictureCopySharesPixels) {
     EXPECT_EQ(box.image().constBits(), src.constBits());
 }
 
+TEST_F(ControlsTest, ARegionCopySharesTheSourceUntilDrawnOn) {
+    QImage src = fakes::patternImage(QSize(40, 30));
+    const QImage original = src.copy();
+    PictureBox box(form, form, "Box", -1);
+    box.move(0, 0, 10 * 15, 8 * 15);
+    box.paintPicture(src, 0, 0, 150, 120, 5 * 15, 6 * 15, 150, 120);
+    EXPECT_EQ(box.image(), original.copy(5, 6, 10, 8));
+    box.setDrawWidth(1);
+    box.line(0, 0, 9 * 15, 0, 0x00FFFFFF);
+    EXPECT_EQ(box.image().pixel(3, 0), qRgb(255, 255, 255));
+    EXPECT_EQ(src, original); // drawing on the crop never reaches its source
+    src = QImage();            // the crop keeps its pixels when the source goes
+    EXPECT_EQ(box.image().pixel(3, 1), original.pixel(8, 7));
+}
+
 TEST_F(ControlsTest, ShapeRepaintsOnlyItsBorder) {
     PictureBox box(form, form, "Box", -1);
     box.move(0, 0, 3840 * 15, 2160 * 15);
