@@ -9,22 +9,20 @@
 // (docs/PERFORMANCE.md has the exact runs). Without DISPLAY the grabs are
 // skipped and the rest runs offscreen with the fake clipboard.
 
+#include "bench_support.h"
 #include "fakes.h"
 #include "form1.h"
+#include "paint_meter.h"
 #include "qt_services.h"
 #include "x11_grab.h"
 
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QCoreApplication>
-#include <QEvent>
-#include <QPaintEvent>
+#include <QGuiApplication>
 #include <QScreen>
-#include <QWidget>
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -33,19 +31,11 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double seconds(Clock::duration d) {
-    return std::chrono::duration<double>(d).count();
-}
-
-double medianOf(std::vector<double> v) {
-    if (v.empty()) {
-        return 0;
-    }
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
+using zs::bench::Clock;
+using zs::bench::median;
+using zs::bench::seconds;
+using zs::fakes::area;
+using zs::fakes::PaintMeter;
 
 // The median time of one memcpy of `bytes` between two buffers whose pages
 // are already in memory.
@@ -59,7 +49,7 @@ double memcpySeconds(std::size_t bytes) {
         benchmark::ClobberMemory();
         times.push_back(seconds(Clock::now() - t0));
     }
-    return medianOf(times);
+    return median(times);
 }
 
 // Times the body of each iteration; reports the median per iteration in ms
@@ -71,11 +61,11 @@ template <typename Body> void timed(benchmark::State& state, double baseline, Bo
         body();
         times.push_back(seconds(Clock::now() - t0));
     }
-    const double median = medianOf(times);
-    state.counters["median_ms"] = median * 1e3;
+    const double m = median(times);
+    state.counters["median_ms"] = m * 1e3;
     if (baseline > 0) {
         state.counters["baseline_ms"] = baseline * 1e3;
-        state.counters["x_baseline"] = median / baseline;
+        state.counters["x_baseline"] = m / baseline;
     }
 }
 
@@ -187,26 +177,6 @@ struct Window {
     std::unique_ptr<zs::app::Form1> f;
 };
 
-class PaintSpy : public QObject {
-public:
-    explicit PaintSpy(QWidget* widget) { widget->installEventFilter(this); }
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) {
-            painted += static_cast<QPaintEvent*>(event)->region();
-        }
-        return false;
-    }
-    QRegion painted;
-};
-
-long long area(const QRegion& region) {
-    long long a = 0;
-    for (const QRect& r : region) {
-        a += static_cast<long long>(r.width()) * r.height();
-    }
-    return a;
-}
-
 const QSize k4K(3840, 2160);
 
 // The release over the surface: the crop into holder and canvas and onto
@@ -236,7 +206,7 @@ void BM_NudgeTick4K(benchmark::State& state) {
     f.capture.FormScreenCapture_MouseMove(1, 0, 9000, 6000);
     f.capture.FormScreenCapture_MouseUp(1, 0, 9000, 6000);
     Window::settle();
-    PaintSpy spy(f.FormScreenCapture.widget());
+    PaintMeter meter(f.FormScreenCapture.widget());
     long long painted = 0;
     long long strips = 0;
     long long ticks = 0;
@@ -249,20 +219,20 @@ void BM_NudgeTick4K(benchmark::State& state) {
             f.capture.Image2_MouseDown(right ? 1 : 3, 1, 0, 0, 0);
             right = !right;
         }
-        spy.painted = QRegion();
+        meter.reset();
         const QRegion before = f.Shape1.coverage().united(f.Label2.coverage());
         const auto t0 = Clock::now();
         f.Timer1.fire();
         handler.push_back(seconds(Clock::now() - t0));
         QCoreApplication::processEvents();
-        painted += area(spy.painted);
+        painted += area(meter.region());
         strips += area(before.united(f.Shape1.coverage()).united(f.Label2.coverage()));
         ++ticks;
     });
     f.capture.Image2_MouseUp(1, 1, 0, 0, 0);
     state.counters["painted_px"] = static_cast<double>(painted) / std::max(1LL, ticks);
     state.counters["strips_px"] = static_cast<double>(strips) / std::max(1LL, ticks);
-    state.counters["handler_ms"] = medianOf(handler) * 1e3;
+    state.counters["handler_ms"] = median(handler) * 1e3;
     state.counters["goal_ms"] = 0.2;
 }
 
@@ -272,26 +242,26 @@ void BM_NudgeTick4K(benchmark::State& state) {
 void BM_CrossHairMove4K(benchmark::State& state) {
     Window w(k4K);
     auto& f = *w.f;
-    PaintSpy spy(f.FormScreenCapture.widget());
+    PaintMeter meter(f.FormScreenCapture.widget());
     long long painted = 0;
     long long strips = 0;
     long long moves = 0;
     std::vector<double> handler;
     timed(state, 0, [&] {
         const float at = static_cast<float>(3000 + (moves % 2) * 45);
-        spy.painted = QRegion();
+        meter.reset();
         const QRegion before = f.Line1[0].coverage().united(f.Line1[1].coverage());
         const auto t0 = Clock::now();
         f.capture.FormScreenCapture_MouseMove(0, 0, at, at);
         handler.push_back(seconds(Clock::now() - t0));
         QCoreApplication::processEvents();
-        painted += area(spy.painted);
+        painted += area(meter.region());
         strips += area(before.united(f.Line1[0].coverage()).united(f.Line1[1].coverage()));
         ++moves;
     });
     state.counters["painted_px"] = static_cast<double>(painted) / std::max(1LL, moves);
     state.counters["strips_px"] = static_cast<double>(strips) / std::max(1LL, moves);
-    state.counters["handler_ms"] = medianOf(handler) * 1e3;
+    state.counters["handler_ms"] = median(handler) * 1e3;
     state.counters["goal_ms"] = 0.2;
 }
 
@@ -378,17 +348,5 @@ BENCHMARK(BM_CrossHairMove4K)->Unit(benchmark::kMicrosecond);
 } // namespace
 
 int main(int argc, char** argv) {
-    // Without an X server, run offscreen.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && !qEnvironmentVariableIsSet("DISPLAY")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return zs::bench::runBenchmarks(argc, argv, zs::bench::Platform::DisplayIfPresent);
 }

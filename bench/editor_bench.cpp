@@ -4,51 +4,22 @@
 // the same run: a bare QImage::scaled of the same sizes for the apply.
 // Runs offscreen on the fake services.
 
+#include "bench_support.h"
 #include "fakes.h"
 #include "form1.h"
+#include "paint_meter.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QEvent>
-#include <QPaintEvent>
-#include <QWidget>
 
-#include <algorithm>
-#include <chrono>
 #include <vector>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double seconds(Clock::duration d) {
-    return std::chrono::duration<double>(d).count();
-}
-
-double median(std::vector<double> v) {
-    if (v.empty()) {
-        return 0;
-    }
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-// Adds up the area of every paint event a widget receives.
-class PaintMeter : public QObject {
-public:
-    bool eventFilter(QObject*, QEvent* e) override {
-        if (e->type() == QEvent::Paint) {
-            for (const QRect& r : static_cast<QPaintEvent*>(e)->region()) {
-                pixels += static_cast<double>(r.width()) * r.height();
-            }
-            ++events;
-        }
-        return false;
-    }
-    double pixels = 0;
-    int events = 0;
-};
+using zs::bench::Clock;
+using zs::bench::median;
+using zs::bench::seconds;
 
 // The window with a crop of `cropPx` of a `surfacePx` picture, editor open.
 struct Window {
@@ -73,15 +44,13 @@ void BM_PenSegment4K(benchmark::State& state) {
     w.f.start();
     w.f.Command5.click();
     QApplication::processEvents();
-    PaintMeter meter;
-    w.f.Picture6.widget()->installEventFilter(&meter);
+    zs::fakes::PaintMeter meter(w.f.Picture6.widget(), zs::fakes::PaintMeter::Keep::Pixels);
     // The first stroke detaches the canvas from the capture it was cropped
     // from; that copy happens once per crop and is not what is measured.
     w.f.editor.Picture6_MouseDown(zs::kLeftButton, 0, 1500, 1500);
     w.f.editor.Picture6_MouseMove(zs::kLeftButton, 0, 1600, 1500);
     QApplication::processEvents();
-    meter.pixels = 0;
-    meter.events = 0;
+    meter.reset();
 
     std::vector<double> draw;
     std::vector<double> repaint;
@@ -102,7 +71,7 @@ void BM_PenSegment4K(benchmark::State& state) {
     state.counters["segment_ms"] = median(draw) * 1e3;
     state.counters["repaint_ms"] = median(repaint) * 1e3;
     state.counters["repaint_px_per_segment"] =
-        meter.events > 0 ? meter.pixels / static_cast<double>(i) : 0;
+        meter.events() > 0 ? static_cast<double>(meter.pixels()) / static_cast<double>(i) : 0;
     state.counters["canvas_px"] = 3840.0 * 2160.0;
 }
 
@@ -144,16 +113,5 @@ BENCHMARK(BM_Apply4000x3000From1080p)->Unit(benchmark::kMillisecond)->Iterations
 } // namespace
 
 int main(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return zs::bench::runBenchmarks(argc, argv);
 }

@@ -7,6 +7,7 @@
 // Runs offscreen on the fake services; files go to a temporary folder
 // (TMPDIR).
 
+#include "bench_support.h"
 #include "bmp.h"
 #include "fakes.h"
 #include "form1.h"
@@ -15,13 +16,10 @@
 #include <benchmark/benchmark.h>
 #include <turbojpeg.h>
 
-#include <QApplication>
 #include <QFile>
 #include <QImageWriter>
 #include <QTemporaryDir>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -30,19 +28,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double seconds(Clock::duration d) {
-    return std::chrono::duration<double>(d).count();
-}
-
-double median(std::vector<double> v) {
-    if (v.empty()) {
-        return 0;
-    }
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
+using zs::bench::Clock;
+using zs::bench::median;
+using zs::bench::seconds;
 
 template <typename Body> double medianOf(int runs, Body&& body) {
     std::vector<double> t;
@@ -211,16 +199,5 @@ BENCHMARK(BM_SaveBmp4K)->Unit(benchmark::kMillisecond)->Iterations(15);
 } // namespace
 
 int main(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return zs::bench::runBenchmarks(argc, argv);
 }

@@ -1,33 +1,15 @@
 #include "capture_fixture.h"
+#include "paint_meter.h"
 
-#include <QEvent>
-#include <QObject>
-#include <QPaintEvent>
-#include <QWidget>
+#include <QCoreApplication>
+
+#include <memory>
 
 namespace zs::capture::test {
 namespace {
 
-// Collects what a widget is asked to repaint.
-class PaintSpy : public QObject {
-public:
-    explicit PaintSpy(QWidget* widget) { widget->installEventFilter(this); }
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) {
-            painted += static_cast<QPaintEvent*>(event)->region();
-        }
-        return false;
-    }
-    QRegion painted;
-};
-
-int area(const QRegion& region) {
-    int a = 0;
-    for (const QRect& r : region) {
-        a += r.width() * r.height();
-    }
-    return a;
-}
+using zs::fakes::area;
+using zs::fakes::PaintMeter;
 
 class Repaint : public CaptureTest {
 protected:
@@ -37,7 +19,7 @@ protected:
         select(1500, 1500, 6000, 4500); // 300 x 200 pixels at (100, 100)
         f().Label2.setVisible(false);   // only the rectangle and the lines change
         settle();
-        spy = std::make_unique<PaintSpy>(f().FormScreenCapture.widget());
+        spy = std::make_unique<PaintMeter>(f().FormScreenCapture.widget());
     }
     void settle() {
         for (int i = 0; i < 3; ++i) {
@@ -47,9 +29,9 @@ protected:
     // What was painted, after the pending repaints ran.
     QRegion painted() {
         settle();
-        return spy->painted;
+        return spy->region();
     }
-    std::unique_ptr<PaintSpy> spy;
+    std::unique_ptr<PaintMeter> spy;
 };
 
 TEST_F(Repaint, ANudgeTickRepaintsOnlyTheOldAndNewOutlines) {
@@ -57,7 +39,7 @@ TEST_F(Repaint, ANudgeTickRepaintsOnlyTheOldAndNewOutlines) {
     for (int arrow : {1, 2, 3, 0}) {
         f().capture.Image2_MouseDown(static_cast<std::int16_t>(arrow), 1, 0, 0, 0);
         for (int tick = 0; tick < 6; ++tick) {
-            spy->painted = QRegion();
+            spy->reset();
             const QRegion before = f().Shape1.coverage();
             f().Timer1.fire();
             const QRegion after = f().Shape1.coverage();
@@ -87,7 +69,7 @@ TEST_F(Repaint, TheCrossHairRepaintsOnlyTheStripsOfItsTwoLines) {
     move(300, 300, 0);
     settle();
     for (const auto& c : cases) {
-        spy->painted = QRegion();
+        spy->reset();
         const QRegion before = f().Line1[0].coverage().united(f().Line1[1].coverage());
         move(c.x, c.y, 0);
         const QRegion after = f().Line1[0].coverage().united(f().Line1[1].coverage());
