@@ -3,7 +3,6 @@
 #include "arith.h"
 #include "errors.h"
 
-#include <optional>
 
 namespace zs::capture {
 
@@ -120,11 +119,10 @@ void Handlers::FormScreenCapture_MouseDown(std::int16_t, std::int16_t, float X, 
 
 void Handlers::FormScreenCapture_MouseMove(std::int16_t Button, std::int16_t, float X, float Y) {
     if (Button == 0) {
-        // Each line moves in one change: setting one end and then the other
-        // would pass through a slanted line and repaint its whole bounding
-        // box.
-        c.Line1_0.setEnds(X, c.Line1_0.y1(), X, c.Line1_0.y2());
-        c.Line1_1.setEnds(c.Line1_1.x1(), Y, c.Line1_1.x2(), Y);
+        c.Line1_0.setX1(X);
+        c.Line1_0.setX2(X);
+        c.Line1_1.setY1(Y);
+        c.Line1_1.setY2(Y);
     }
     if (Button != kLeftButton) {
         return;
@@ -139,16 +137,8 @@ void Handlers::FormScreenCapture_MouseMove(std::int16_t Button, std::int16_t, fl
     if (c.Check1.value() == 1) {
         lockSquare(dx, dy);
     }
-    std::optional<float> width;
-    std::optional<float> height;
-    skipOnError([&] { width = static_cast<float>(absInt32(dx)); });
-    skipOnError([&] { height = static_cast<float>(absInt32(dy)); });
-    // Width and height change together, so the repaint covers the old and
-    // the new outline only, not an outline of the half-changed rectangle.
-    skipOnError([&] {
-        c.Shape1.move(c.Shape1.left(), c.Shape1.top(), width.value_or(c.Shape1.width()),
-                      height.value_or(c.Shape1.height()));
-    });
+    skipOnError([&] { c.Shape1.setWidth(static_cast<float>(absInt32(dx))); });
+    skipOnError([&] { c.Shape1.setHeight(static_cast<float>(absInt32(dy))); });
     skipOnError([&] {
         c.Label2.setCaption(readout(dx, dy, s.screen.twipsPerPixelX(), s.screen.twipsPerPixelY()));
     });

@@ -227,7 +227,21 @@ QRegion GraphicControl::coverage() const {
     return QRegion(rectPx());
 }
 
+GraphicControl::~GraphicControl() {
+    if (m_repaintPending) {
+        m_form.cancelRepaint(*this);
+    }
+}
+
 void GraphicControl::changed() {
+    if (!m_repaintPending) {
+        m_repaintPending = true;
+        m_form.deferRepaint(*this);
+    }
+}
+
+void GraphicControl::flushRepaint() {
+    m_repaintPending = false;
     const QRegion now = m_visible ? coverage() : QRegion();
     const QRegion dirty = now.united(m_lastCoverage);
     m_lastCoverage = now;

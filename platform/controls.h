@@ -116,20 +116,27 @@ private:
 class GraphicControl : public Control {
 public:
     GraphicControl(Form& form, Container& container, QString name, int index);
+    ~GraphicControl() override;
     virtual void paint(QPainter& painter) const = 0;
     // What the control covers, in the container's pixels: only this is
     // repainted when the control changes.
     virtual QRegion coverage() const;
     virtual bool takesMouse() const { return false; }
+    // Repaints what the control covered at its last repaint and covers now.
+    void flushRepaint();
 
 protected:
     void geometryChanged() override { changed(); }
     void visibilityChanged() override { changed(); }
-    // Repaints what the control covered before and covers now.
+    // Marks the control for repainting. The form repaints all marked
+    // controls once the handler that changed them is done, so the steps in
+    // between (one end of a line moved, then the other) never reach the
+    // screen and add nothing to the repainted area.
     void changed();
 
 private:
     QRegion m_lastCoverage;
+    bool m_repaintPending = false;
 };
 
 class Label : public GraphicControl {

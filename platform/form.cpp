@@ -374,10 +374,38 @@ void Form::showCentred() {
     }
 }
 
+void Form::deferRepaint(GraphicControl& control) {
+    m_pendingRepaints.push_back(&control);
+    if (!m_flushPosted) {
+        m_flushPosted = true;
+        QMetaObject::invokeMethod(
+            m_widget, [this] { flushRepaints(); }, Qt::QueuedConnection);
+    }
+}
+
+void Form::cancelRepaint(GraphicControl& control) {
+    std::erase(m_pendingRepaints, &control);
+}
+
+void Form::flushRepaints() {
+    m_flushPosted = false;
+    // A repaint marks nothing new, but take the list first all the same.
+    const std::vector<GraphicControl*> pending = std::move(m_pendingRepaints);
+    m_pendingRepaints.clear();
+    for (GraphicControl* control : pending) {
+        control->flushRepaint();
+    }
+}
+
 void Form::run(const char* what, const std::function<void()>& handler) {
     if (quitting()) {
         return;
     }
+    // However the handler ends, what it changed is repainted.
+    struct FlushAtEnd {
+        Form& form;
+        ~FlushAtEnd() { form.flushRepaints(); }
+    } flushAtEnd{*this};
     try {
         handler();
     } catch (const ProgramEnding&) {

@@ -86,6 +86,13 @@ public:
     // Runs a handler for an event that came from the window system: a failure
     // is reported in a message naming the error, and the program ends.
     void run(const char* what, const std::function<void()>& handler);
+    // Graphic controls changed by a handler are repainted together when the
+    // handler is done, or at the next pass of the event loop when the change
+    // came from elsewhere.
+    void deferRepaint(GraphicControl& control);
+    void cancelRepaint(GraphicControl& control);
+    void flushRepaints();
+
     // Ends the program: every later event is ignored.
     void quit(int code);
     bool quitting() const;
@@ -108,6 +115,8 @@ private:
     QSize m_clientPx;       // the client size the handlers see
     QSize m_normalClientPx; // the size to return to from minimised/maximised
     bool m_centreWhenFramed = false;
+    std::vector<GraphicControl*> m_pendingRepaints;
+    bool m_flushPosted = false;
     std::vector<QSize> m_requested; // sizes asked of the window system, oldest first
     bool m_resizing = false;
 
