@@ -54,6 +54,11 @@ scenario() {
   drag_client "$win" 100 100 300 250
   wait_for 5 "the clipboard to hold the selected 200x150 region" \
     _clipboard_is_pattern 100 100 200 150
+  # Offered as PNG and as BMP, for programs that take only one of them.
+  local targets
+  targets=$(clipboard_targets)
+  grep -qx image/png <<<"$targets" || fail "clipboard does not offer image/png: $(tr '\n' ' ' <<<"$targets")"
+  grep -qx image/bmp <<<"$targets" || fail "clipboard does not offer image/bmp: $(tr '\n' ' ' <<<"$targets")"
 
   # Hold the right arrow of the pad (Image2(1), client 56,40) for a second:
   # the rectangle moves right by about 33 pixels and the crop is taken there.
