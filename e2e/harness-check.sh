@@ -31,9 +31,9 @@ _elapsed_ms() { # _elapsed_ms CMD...: runs CMD, prints how long it took
 scenario() {
   # Waiting gives up after the time asked for, not sooner or much later
   # (3 s is past what a 32-bit count of nanoseconds can hold).
-  local spec timeout lo hi took
-  for spec in "0.3 300 1300" "3 3000 4000"; do
-    read -r timeout lo hi <<<"$spec"
+  local limits timeout lo hi took
+  for limits in "0.3 300 1300" "3 3000 4000"; do
+    read -r timeout lo hi <<<"$limits"
     took=$(_elapsed_ms wait_until "$timeout" false)
     ((took >= lo && took <= hi)) || fail "wait_until $timeout false took ${took} ms"
   done
