@@ -513,3 +513,48 @@ _xev_sees_marker() {
 # window_was_unmapped FILE: true if the log of watch_window_structure shows
 # the window unmapped or destroyed.
 window_was_unmapped() { grep -qE '^(UnmapNotify|DestroyNotify)' "$1"; }
+
+# --- steps the scenarios share ------------------------------------------------------------
+
+ZS_CAPTURE_BUTTON=(56 733) # the tool bar's "Capture" in the start-up window
+
+# win_maximised WIN: the window manager shows WIN maximised both ways.
+win_maximised() { win_has_state "$1" _NET_WM_STATE_MAXIMIZED_VERT && win_has_state "$1" _NET_WM_STATE_MAXIMIZED_HORZ; }
+
+# capture_screen WIN: presses "Capture" in the start-up window, waits until
+# the window is back maximised, and parks the pointer (and with it the
+# cross-hair) in the surface's top-right corner, away from the regions the
+# scenarios compare.
+capture_screen() {
+  click_client "$1" "${ZS_CAPTURE_BUTTON[@]}"
+  wait_for 10 "the window to come back maximised" win_maximised "$1"
+  local x y w h
+  read -r x y w h < <(win_client_geometry "$1")
+  pointer_to $((x + w - 60)) $((y + 20))
+}
+
+# client_shows_pattern WIN X Y W H PX PY: the client region X,Y,W,H on the
+# screen is the pattern's region at PX,PY of the same size.
+client_shows_pattern() {
+  local rx ry
+  read -r rx ry < <(client_to_root "$1" "$2" "$3")
+  screenshot_region "$rx" "$ry" "$4" "$5" "$E2E_TMP/client-region.png" || return 1
+  pattern_crop "$6" "$7" "$4" "$5" "$E2E_TMP/pattern-region.png"
+  [[ $(images_identical "$E2E_TMP/pattern-region.png" "$E2E_TMP/client-region.png") == 0 ]]
+}
+
+# type_into_dialog TITLE TEXT: waits for the dialog titled TITLE, replaces
+# its name field with TEXT, presses Return and waits for the dialog to close.
+type_into_dialog() {
+  local dialog
+  dialog=$(timeout 10 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1) || true
+  [[ -n $dialog ]] || fail "no dialog titled '$1'"
+  xdotool windowactivate --sync "$dialog" 2>/dev/null || true
+  xdotool key --clearmodifiers ctrl+a
+  xdotool type --delay 2 "$2"
+  xdotool key Return
+  wait_for 10 "the dialog '$1' to close" no_window_named "$1"
+}
+
+# no_window_named TITLE: no visible window has that title.
+no_window_named() { ! xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }

@@ -4,19 +4,6 @@
 # of the screen on the clipboard; holding an arrow of the pad moves the crop;
 # "All screen" puts the whole screen on the clipboard.
 
-# Client pixels at the start-up size: the tool bar's "Capture" button.
-CAPTURE_BUTTON=(56 733)
-
-# _client_shows_pattern WIN X Y W H PX PY: the client region X,Y,W,H on the
-# screen is the pattern's region at PX,PY of the same size.
-_client_shows_pattern() {
-  local rx ry
-  read -r rx ry < <(client_to_root "$1" "$2" "$3")
-  screenshot_region "$rx" "$ry" "$4" "$5" "$E2E_TMP/client-region.png" || return 1
-  pattern_crop "$6" "$7" "$4" "$5" "$E2E_TMP/pattern-region.png"
-  [[ $(images_identical "$E2E_TMP/pattern-region.png" "$E2E_TMP/client-region.png") == 0 ]]
-}
-
 # _clipboard_is_pattern X Y W H: the clipboard's picture is that part of the
 # pattern.
 _clipboard_is_pattern() {
@@ -24,8 +11,6 @@ _clipboard_is_pattern() {
   pattern_crop "$1" "$2" "$3" "$4" "$E2E_TMP/expected.png"
   [[ $(images_identical "$E2E_TMP/expected.png" "$E2E_TMP/clipboard.png") == 0 ]]
 }
-
-_maximised() { win_has_state "$1" _NET_WM_STATE_MAXIMIZED_VERT && win_has_state "$1" _NET_WM_STATE_MAXIMIZED_HORZ; }
 
 scenario() {
   e2e_set_background
@@ -35,30 +20,26 @@ scenario() {
   local ox oy ow oh
   read -r ox oy ow oh < <(win_outer_geometry "$win")
 
-  click_client "$win" "${CAPTURE_BUTTON[@]}"
-  wait_for 10 "the window to come back maximised" _maximised "$win"
+  capture_screen "$win"
   read -r x y w h < <(win_client_geometry "$win")
   e2e_log "maximised client area ${w}x${h} at $x,$y; the window stood at $ox,$oy (${ow}x${oh})"
 
-  # Park the pointer (and with it the cross-hair) in the surface's far
-  # corner, away from the regions compared.
-  xdotool mousemove --sync $((x + w - 60)) $((y + 20))
   # The surface sits at the client's top-left, one pixel per screen pixel:
   # where the window stood it shows the desktop, not the window.
   local rx=$((ox > 0 ? ox : 0)) ry=$((oy > 0 ? oy : 0))
   local rw=$((ow < w - 80 - rx ? ow : w - 80 - rx)) rh=$((oh < h - 120 - ry ? oh : h - 120 - ry))
   wait_for 5 "the surface to show the screen where the window stood" \
-    _client_shows_pattern "$win" "$rx" "$ry" "$rw" "$rh" "$rx" "$ry"
+    client_shows_pattern "$win" "$rx" "$ry" "$rw" "$rh" "$rx" "$ry"
 
   # A drag from client 100,100 to 300,250 selects 200 x 150 pixels there.
   drag_client "$win" 100 100 300 250
   wait_for 5 "the clipboard to hold the selected 200x150 region" \
     _clipboard_is_pattern 100 100 200 150
   # Offered as PNG and as BMP, for programs that take only one of them.
-  local targets
-  targets=$(clipboard_targets)
-  grep -qx image/png <<<"$targets" || fail "clipboard does not offer image/png: $(tr '\n' ' ' <<<"$targets")"
-  grep -qx image/bmp <<<"$targets" || fail "clipboard does not offer image/bmp: $(tr '\n' ' ' <<<"$targets")"
+  local type
+  for type in image/png image/bmp; do
+    clipboard_has_target "$type" || fail "the clipboard does not offer $type: $(clipboard_targets | tr '\n' ' ')"
+  done
 
   # Hold the right arrow of the pad (Image2(1), client 56,40) for a second:
   # the rectangle moves right by about 33 pixels and the crop is taken there.

@@ -3,24 +3,11 @@
 # the far end of a bar the surface's edge meets the viewport's edge; the
 # corner button "c" puts it back at the top-left.
 
-CAPTURE_BUTTON=(56 733)
-
-_client_shows_pattern() { # WIN X Y W H PX PY
-  local rx ry
-  read -r rx ry < <(client_to_root "$1" "$2" "$3")
-  screenshot_region "$rx" "$ry" "$4" "$5" "$E2E_TMP/client-region.png" || return 1
-  pattern_crop "$6" "$7" "$4" "$5" "$E2E_TMP/pattern-region.png"
-  [[ $(images_identical "$E2E_TMP/pattern-region.png" "$E2E_TMP/client-region.png") == 0 ]]
-}
-
-_maximised() { win_has_state "$1" _NET_WM_STATE_MAXIMIZED_VERT && win_has_state "$1" _NET_WM_STATE_MAXIMIZED_HORZ; }
-
 scenario() {
   e2e_set_background
   app_launch
   local win=$APP_WIN x y w h
-  click_client "$win" "${CAPTURE_BUTTON[@]}"
-  wait_for 10 "the window to come back maximised" _maximised "$win"
+  capture_screen "$win"
   read -r x y w h < <(win_client_geometry "$win")
   # The viewport is the client area less the bars (25 pixels) and the tool
   # bar (73 pixels); the surface is the 1920 x 1080 screen.
@@ -30,7 +17,7 @@ scenario() {
   ((dx > 0 && dy > 0)) || fail "the surface is not larger than the viewport (${vw}x${vh})"
 
   xdotool mousemove --sync $((x + 40)) $((y + 40))
-  wait_for 5 "the unscrolled surface" _client_shows_pattern "$win" 600 300 200 150 600 300
+  wait_for 5 "the unscrolled surface" client_shows_pattern "$win" 600 300 200 150 600 300
 
   # The arrow buttons at the far ends of the bars, clicked past the end of
   # each range: the value stops at the range's end.
@@ -42,15 +29,15 @@ scenario() {
   xdotool click --repeat "$clicks" --delay 40 1
   xdotool mousemove --sync $((x + 40)) $((y + 40))
   wait_for 5 "the surface scrolled to both ends (by $dx, $dy)" \
-    _client_shows_pattern "$win" 600 300 200 150 $((600 + dx)) $((300 + dy))
+    client_shows_pattern "$win" 600 300 200 150 $((600 + dx)) $((300 + dy))
   # The bottom-right corner of the screen meets the viewport's corner.
   wait_for 5 "the screen's bottom-right corner in the viewport's corner" \
-    _client_shows_pattern "$win" $((vw - 100)) $((vh - 100)) 100 100 \
+    client_shows_pattern "$win" $((vw - 100)) $((vh - 100)) 100 100 \
     $((E2E_SCREEN_W - 100)) $((E2E_SCREEN_H - 100))
 
   # "c", in the corner between the bars.
   click_client "$win" $((w - 12)) $((vh + 12))
   xdotool mousemove --sync $((x + 40)) $((y + 40))
   wait_for 5 "the surface back at the top-left after c" \
-    _client_shows_pattern "$win" 600 300 200 150 600 300
+    client_shows_pattern "$win" 600 300 200 150 600 300
 }

@@ -5,8 +5,6 @@
 # the height in proportion, and the canvas (and the next copy) takes that
 # size with the drawing gone.
 
-_maximised() { win_has_state "$1" _NET_WM_STATE_MAXIMIZED_VERT && win_has_state "$1" _NET_WM_STATE_MAXIMIZED_HORZ; }
-
 _canvas_shows_pattern() { # WIN: the canvas at client 16,16 is the selection
   local rx ry
   read -r rx ry < <(client_to_root "$1" 16 16)
@@ -22,11 +20,9 @@ _clipboard_size_is() { # W H
 scenario() {
   e2e_set_background
   app_launch
-  local win=$APP_WIN x y w h
-  click_client "$win" 56 733 # "Capture"
-  wait_for 10 "the window to come back maximised" _maximised "$win"
-  read -r x y w h < <(win_client_geometry "$win")
-  xdotool mousemove --sync $((x + w - 60)) $((y + 20))
+  local win=$APP_WIN w h
+  capture_screen "$win"
+  read -r _ _ w h < <(win_client_geometry "$win")
   drag_client "$win" 100 100 300 250 # 200 x 150 pixels at 100,100
 
   click_client "$win" 576 $((h - 37)) # "Edit"

@@ -4,19 +4,6 @@
 # that part of the decoded picture on the clipboard. A file that is not a
 # picture is refused with a message and the program goes on.
 
-_type_into_dialog() { # TITLE TEXT
-  local dialog
-  dialog=$(timeout 10 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1) || true
-  [[ -n $dialog ]] || fail "no dialog titled '$1'"
-  xdotool windowactivate --sync "$dialog" 2>/dev/null || true
-  xdotool key --clearmodifiers ctrl+a
-  xdotool type --delay 2 "$2"
-  xdotool key Return
-  wait_for 10 "the dialog '$1' to close" _no_window_named "$1"
-}
-
-_no_window_named() { ! xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
-
 _clipboard_is() { # EXPECTED.png: the clipboard's picture, every pixel within 1%
   clipboard_png "$E2E_TMP/clipboard.png" || return 1
   [[ $(image_size "$E2E_TMP/clipboard.png") == "$(image_size "$1")" ]] || return 1
@@ -34,7 +21,7 @@ scenario() {
   app_launch
   local win=$APP_WIN
   click_client "$win" 160 733 # "Load"
-  _type_into_dialog "Profil picture" "$photo"
+  type_into_dialog "Profil picture" "$photo"
   # The surface covers the start panel and shows the picture at its corner.
   wait_for 10 "the surface to show the loaded picture" client_pixel_is_not "$win" 16 16 FFFFFF
 
@@ -46,7 +33,7 @@ scenario() {
   # Not a picture: a message, then the program carries on.
   printf 'not a picture\n' >"$E2E_TMP/notes.jpg"
   click_client "$win" 160 733
-  _type_into_dialog "Profil picture" "$E2E_TMP/notes.jpg"
+  type_into_dialog "Profil picture" "$E2E_TMP/notes.jpg"
   local box
   box=$(timeout 10 xdotool search --sync --onlyvisible --name "^${E2E_WINDOW_TITLE}\$" | grep -vx "$win" | head -n 1) || true
   [[ -n $box ]] || fail "no message about the file that is not a picture"

@@ -3,8 +3,6 @@
 # queue here) as one job of one page, the picture at the top-left corner of
 # the printable area at its size on the screen (96 pixels to the inch).
 
-_maximised() { win_has_state "$1" _NET_WM_STATE_MAXIMIZED_VERT && win_has_state "$1" _NET_WM_STATE_MAXIMIZED_HORZ; }
-
 _colours_close() { # RRGGBB RRGGBB: every channel within 24
   local i d
   for i in 0 2 4; do
@@ -18,11 +16,9 @@ scenario() {
   cups_pdf_queue || fail "no CUPS PDF queue"
   e2e_set_background
   app_launch
-  local win=$APP_WIN x y w h
-  click_client "$win" 56 733 # "Capture"
-  wait_for 10 "the window to come back maximised" _maximised "$win"
-  read -r x y w h < <(win_client_geometry "$win")
-  xdotool mousemove --sync $((x + w - 60)) $((y + 20))
+  local win=$APP_WIN h
+  capture_screen "$win"
+  read -r _ _ _ h < <(win_client_geometry "$win")
   drag_client "$win" 100 100 300 250 # 200 x 150 pixels at 100,100
 
   cups_pdf_mark "$E2E_TMP/print-mark"

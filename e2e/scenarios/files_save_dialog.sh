@@ -5,24 +5,6 @@
 # a name without it, a name ending in "bmp" is kept as typed (the dialog adds
 # nothing), and an existing file is replaced without a question.
 
-# _type_into_dialog TITLE TEXT: waits for the dialog titled TITLE, replaces
-# the text of its name box (which has the focus) with TEXT and confirms.
-_type_into_dialog() {
-  local dialog
-  dialog=$(timeout 10 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1) ||
-    fail "no dialog titled '$1'"
-  [[ -n $dialog ]] || fail "no dialog titled '$1'"
-  xdotool windowactivate --sync "$dialog" 2>/dev/null || true
-  xdotool key --clearmodifiers ctrl+a
-  xdotool type --delay 2 "$2"
-  xdotool key Return
-  wait_for 10 "the dialog '$1' to close" _dialog_gone "$1"
-}
-
-_dialog_gone() { ! xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
-
-_maximised() { win_has_state "$1" _NET_WM_STATE_MAXIMIZED_VERT && win_has_state "$1" _NET_WM_STATE_MAXIMIZED_HORZ; }
-
 _file_is_pattern() { # FILE X Y W H
   [[ -s $1 ]] || return 1
   pattern_crop "$2" "$3" "$4" "$5" "$E2E_TMP/expected.png"
@@ -41,18 +23,16 @@ _bmp_header_is() { # FILE WIDTH HEIGHT: 24-bit BI_RGB, bottom-up, WIDTH x HEIGHT
 scenario() {
   e2e_set_background
   app_launch
-  local win=$APP_WIN x y w h
-  click_client "$win" 56 733 # "Capture"
-  wait_for 10 "the window to come back maximised" _maximised "$win"
-  read -r x y w h < <(win_client_geometry "$win")
-  xdotool mousemove --sync $((x + w - 60)) $((y + 20))
+  local win=$APP_WIN w h
+  capture_screen "$win"
+  read -r _ _ w h < <(win_client_geometry "$win")
   drag_client "$win" 100 100 300 250 # 200 x 150 pixels at 100,100
 
   local out=$E2E_TMP/saved
   mkdir -p "$out"
   # "Save" on the tool bar.
   click_client "$win" 264 $((h - 37))
-  _type_into_dialog "Save file" "$out/shot"
+  type_into_dialog "Save file" "$out/shot"
   wait_for 5 "$out/shot.bmp to be written" test -s "$out/shot.bmp"
   _bmp_header_is "$out/shot.bmp" 200 150
   _file_is_pattern "$out/shot.bmp" 100 100 200 150 ||
@@ -60,14 +40,14 @@ scenario() {
 
   # A name that ends in "bmp" without a dot is kept as typed.
   click_client "$win" 264 $((h - 37))
-  _type_into_dialog "Save file" "$out/screenbmp"
+  type_into_dialog "Save file" "$out/screenbmp"
   wait_for 5 "$out/screenbmp to be written" test -s "$out/screenbmp"
   [[ ! -e $out/screenbmp.bmp ]] || fail "an extension was added to screenbmp"
 
   # A new selection saved under the first name replaces it without a prompt.
   drag_client "$win" 400 300 520 380 # 120 x 80 at 400,300
   click_client "$win" 264 $((h - 37))
-  _type_into_dialog "Save file" "$out/shot.bmp"
+  type_into_dialog "Save file" "$out/shot.bmp"
   wait_for 5 "shot.bmp to be replaced by the new selection" \
     _file_is_pattern "$out/shot.bmp" 400 300 120 80
   app_running || fail "the program ended"
