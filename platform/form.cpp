@@ -219,27 +219,25 @@ void Form::setTop(float v) {
     m_widget->move(g.x(), twipsToPx(v, twipsPerPixelY()));
 }
 
-void Form::setWidth(float v) {
+void Form::refuseSizing(float v, const char* property) const {
     if (v < 0) {
-        throw Error(Error::Code::InvalidValue, "Invalid property value: Width");
+        throw Error(Error::Code::InvalidValue, std::string("Invalid property value: ") + property);
     }
     if (m_state != WindowState::Normal) {
         throw Error(Error::Code::InvalidValue,
                     "A window can't be sized while minimised or maximised");
     }
+}
+
+void Form::setWidth(float v) {
+    refuseSizing(v, "Width");
     const QMargins f = frame();
     const int w = std::max(0, twipsToPx(v, twipsPerPixelX()) - f.left() - f.right());
     setClientPx(QSize(w, m_clientPx.height()));
 }
 
 void Form::setHeight(float v) {
-    if (v < 0) {
-        throw Error(Error::Code::InvalidValue, "Invalid property value: Height");
-    }
-    if (m_state != WindowState::Normal) {
-        throw Error(Error::Code::InvalidValue,
-                    "A window can't be sized while minimised or maximised");
-    }
+    refuseSizing(v, "Height");
     const QMargins f = frame();
     const int h = std::max(0, twipsToPx(v, twipsPerPixelY()) - f.top() - f.bottom());
     setClientPx(QSize(m_clientPx.width(), h));

@@ -103,6 +103,8 @@ public:
 
 private:
     QMargins frame() const;
+    // Throws InvalidValue for a negative size, or while minimised or maximised.
+    void refuseSizing(float v, const char* property) const;
     void setClientPx(QSize size);
     void centre();
 
