@@ -447,30 +447,20 @@ PictureBox::PictureBox(Form& form, Container& container, QString name, int index
     auto* w = new SurfaceWidget(*this, container.surface());
     w->setMouseTracking(true);
     w->paintBackground = [this](QPainter& p, const QRegion& region) { paintSurface(p, region); };
-    w->pressed = [this](std::int16_t b, std::int16_t s, QPointF px) {
-        if (MouseDown) {
-            m_form.run("MouseDown", [&] {
-                MouseDown(b, s, static_cast<float>(px.x()) * m_form.twipsPerPixelX(),
-                          static_cast<float>(px.y()) * m_form.twipsPerPixelY());
-            });
-        }
+    // Each mouse event reaches its handler with the position in twips.
+    const auto forward = [this](const char* what, MouseHandler PictureBox::*event) {
+        return [this, what, event](std::int16_t b, std::int16_t s, QPointF px) {
+            if (this->*event) {
+                m_form.run(what, [&] {
+                    (this->*event)(b, s, static_cast<float>(px.x()) * m_form.twipsPerPixelX(),
+                                   static_cast<float>(px.y()) * m_form.twipsPerPixelY());
+                });
+            }
+        };
     };
-    w->moved = [this](std::int16_t b, std::int16_t s, QPointF px) {
-        if (MouseMove) {
-            m_form.run("MouseMove", [&] {
-                MouseMove(b, s, static_cast<float>(px.x()) * m_form.twipsPerPixelX(),
-                          static_cast<float>(px.y()) * m_form.twipsPerPixelY());
-            });
-        }
-    };
-    w->released = [this](std::int16_t b, std::int16_t s, QPointF px) {
-        if (MouseUp) {
-            m_form.run("MouseUp", [&] {
-                MouseUp(b, s, static_cast<float>(px.x()) * m_form.twipsPerPixelX(),
-                        static_cast<float>(px.y()) * m_form.twipsPerPixelY());
-            });
-        }
-    };
+    w->pressed = forward("MouseDown", &PictureBox::MouseDown);
+    w->moved = forward("MouseMove", &PictureBox::MouseMove);
+    w->released = forward("MouseUp", &PictureBox::MouseUp);
     w->clicked = [this] {
         if (Click) {
             m_form.run("Click", Click);
