@@ -37,8 +37,7 @@ QIcon icon(const char* name) {
 
 // ---------------------------------------------------------------- ControlSet
 
-ControlSet::ControlSet(Form& form, Services& services) {
-    (void)services;
+ControlSet::ControlSet(Form& form) {
     std::map<std::pair<std::string, int>, Container*> containers;
     containers[{"Form1", -1}] = &form;
     for (const Row& row : catalogue()) {
@@ -202,7 +201,7 @@ std::unique_ptr<Form> makeForm(Services& services) {
 } // namespace
 
 Form1::Form1(Services& services)
-    : m_services(services), m_form(makeForm(services)), m_set(*m_form, services), form(*m_form),
+    : m_services(services), m_form(makeForm(services)), m_set(*m_form), form(*m_form),
       Frame12(m_set.get<Frame>("Frame12")), Frame7(m_set.get<Frame>("Frame7")),
       Frame4(m_set.get<Frame>("Frame4")), Frame6(m_set.get<Frame>("Frame6")),
       Frame3(m_set.get<Frame>("Frame3")), Frame5(m_set.get<Frame>("Frame5")),

@@ -17,7 +17,7 @@ namespace zs::app {
 // Every control of the window, built from the catalogue, by name and index.
 class ControlSet {
 public:
-    ControlSet(Form& form, Services& services);
+    explicit ControlSet(Form& form);
     ~ControlSet();
     template <typename T> T& get(const char* name, int index = -1) const {
         auto* c = dynamic_cast<T*>(find(name, index));

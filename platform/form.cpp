@@ -145,8 +145,7 @@ private:
 
 Form::Form(Services& services, QString name)
     : Container(*this), m_services(services), m_name(std::move(name)),
-      m_widgetOwner(std::make_unique<FormWidget>(*this)) {
-    m_widget = m_widgetOwner.get();
+      m_widget(std::make_unique<FormWidget>(*this)) {
     m_widget->setObjectName(m_name);
     m_widget->paintBackground = [this](QPainter& p, const QRegion& region) {
         for (const QRect& r : region) {
@@ -155,15 +154,13 @@ Form::Form(Services& services, QString name)
     };
 }
 
-Form::~Form() {
-    // Children are destroyed by their owners before the widget tree goes.
-}
+Form::~Form() = default;
 
 QWidget* Form::widget() const {
-    return m_widget;
+    return m_widget.get();
 }
 SurfaceWidget* Form::surface() const {
-    return m_widget;
+    return m_widget.get();
 }
 
 void Form::setCaption(const QString& caption) {
@@ -377,7 +374,7 @@ void Form::deferRepaint(GraphicControl& control) {
     if (!m_flushPosted) {
         m_flushPosted = true;
         QMetaObject::invokeMethod(
-            m_widget, [this] { flushRepaints(); }, Qt::QueuedConnection);
+            m_widget.get(), [this] { flushRepaints(); }, Qt::QueuedConnection);
     }
 }
 
@@ -409,7 +406,7 @@ void Form::run(const char* what, const std::function<void()>& handler) {
     } catch (const ProgramEnding&) {
         // Exit was pressed during a wait: the interrupted handler just stops.
     } catch (const Error& e) {
-        m_services.messages.showError(m_widget, caption(),
+        m_services.messages.showError(m_widget.get(), caption(),
                                       QStringLiteral("%1 in %2:\n%3")
                                           .arg(QString::fromUtf8(Error::codeName(e.code())),
                                                QString::fromUtf8(what),
@@ -417,7 +414,7 @@ void Form::run(const char* what, const std::function<void()>& handler) {
         quit(1);
     } catch (const std::exception& e) {
         m_services.messages.showError(
-            m_widget, caption(),
+            m_widget.get(), caption(),
             QStringLiteral("Error in %1:\n%2")
                 .arg(QString::fromUtf8(what), QString::fromStdString(e.what())));
         quit(1);

@@ -110,8 +110,7 @@ private:
 
     Services& m_services;
     QString m_name;
-    FormWidget* m_widget; // owned through unique_ptr below
-    std::unique_ptr<FormWidget> m_widgetOwner;
+    std::unique_ptr<FormWidget> m_widget;
     Color m_back = kWindowBackground;
     WindowState m_state = WindowState::Normal;
     QSize m_clientPx;       // the client size the handlers see
