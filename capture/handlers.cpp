@@ -3,7 +3,6 @@
 #include "arith.h"
 #include "errors.h"
 
-
 namespace zs::capture {
 
 namespace {

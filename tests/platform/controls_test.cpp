@@ -170,7 +170,7 @@ TEST_F(ControlsTest, ARegionCopySharesTheSourceUntilDrawnOn) {
     box.line(0, 0, 9 * 15, 0, 0x00FFFFFF);
     EXPECT_EQ(box.image().pixel(3, 0), qRgb(255, 255, 255));
     EXPECT_EQ(src, original); // drawing on the crop never reaches its source
-    src = QImage();            // the crop keeps its pixels when the source goes
+    src = QImage();           // the crop keeps its pixels when the source goes
     EXPECT_EQ(box.image().pixel(3, 1), original.pixel(8, 7));
 }
 
