@@ -123,7 +123,7 @@ ControlSet::ControlSet(Form& form) {
             break;
         }
         case Kind::Timer: {
-            auto t = std::make_unique<Timer>(form, name);
+            auto t = std::make_unique<Timer>(form);
             t->setInterval(row.interval);
             m_timersByName[row.name] = t.get();
             m_timers.push_back(std::move(t));

@@ -1097,8 +1097,7 @@ void ScrollBar::widgetValueChanged(int v) {
 
 // ---------------------------------------------------------------- Timer
 
-Timer::Timer(Form& form, QString name)
-    : m_form(form), m_name(std::move(name)), m_timer(std::make_unique<QTimer>()) {
+Timer::Timer(Form& form) : m_form(form), m_timer(std::make_unique<QTimer>()) {
     m_timer->setTimerType(Qt::PreciseTimer);
     QObject::connect(m_timer.get(), &QTimer::timeout, m_timer.get(),
                      [this] { m_form.run("Timer", [this] { fire(); }); });

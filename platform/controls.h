@@ -463,7 +463,7 @@ private:
 
 class Timer {
 public:
-    Timer(Form& form, QString name);
+    explicit Timer(Form& form);
     ~Timer();
     bool enabled() const { return m_enabled; }
     void setEnabled(bool e);
@@ -475,7 +475,6 @@ public:
 
 private:
     Form& m_form;
-    QString m_name;
     std::unique_ptr<QTimer> m_timer;
     bool m_enabled = false;
     int m_interval = 0;

@@ -30,7 +30,6 @@ protected:
 private:
     void press(QMouseEvent* event, bool doubleClick);
     Container& m_owner;
-    QPointer<QObject> m_grabbedImageGuard;
     Image* m_grabbedImage = nullptr;
     bool m_pressedInside = false;
 };
