@@ -1,6 +1,7 @@
 #include "x11_grab.h"
 
-#include <QGuiApplication>
+#include "x11_connection.h"
+
 
 #include <algorithm>
 #include <cstdint>
@@ -25,14 +26,6 @@ namespace {
 // overlaps the two copies best on both 1920x1080 and 3840x2160).
 constexpr int kBands = 12;
 constexpr int kMinBandRows = 32;
-
-xcb_connection_t* qtConnection() {
-    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
-        return nullptr;
-    }
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    return x11 != nullptr ? x11->connection() : nullptr;
-}
 
 // The X screen the connection was opened on ($DISPLAY's screen number).
 xcb_screen_t* defaultScreen(xcb_connection_t* c) {
@@ -207,7 +200,7 @@ std::size_t screenBytes(const xcb_screen_t& screen) {
 } // namespace
 
 bool shmGrabAvailable() {
-    xcb_connection_t* c = qtConnection();
+    xcb_connection_t* c = connection();
     if (c == nullptr) {
         return false;
     }
@@ -217,7 +210,7 @@ bool shmGrabAvailable() {
 }
 
 bool grabRootShm(const QRect& source, QImage& dest) {
-    xcb_connection_t* c = qtConnection();
+    xcb_connection_t* c = connection();
     if (c == nullptr || dest.isNull() || dest.format() != QImage::Format_RGB32) {
         return false;
     }
