@@ -10,6 +10,25 @@
 
 namespace zs {
 
+namespace {
+
+// Qt's check box and radio button take a click only on their indicator and
+// the caption's text; these take it anywhere in their rectangle, and fill
+// their background with the Window colour the catalogue sets rather than
+// the style's button colour.
+template <typename QtButton> class WholeAreaButton : public QtButton {
+public:
+    explicit WholeAreaButton(QWidget* parent) : QtButton(parent) {
+        this->setAutoFillBackground(true);
+        this->setBackgroundRole(QPalette::Window);
+    }
+
+protected:
+    bool hitButton(const QPoint& pos) const override { return this->rect().contains(pos); }
+};
+
+} // namespace
+
 // ---------------------------------------------------------------- Button
 
 Button::Button(ControlHost& host, Container& container, QString name, int index)
@@ -56,8 +75,7 @@ void Button::click() {
 
 CheckBox::CheckBox(ControlHost& host, Container& container, QString name, int index)
     : WindowedControl(host, &container, std::move(name), index) {
-    auto* c = new QCheckBox(container.surface());
-    c->setAutoFillBackground(true);
+    auto* c = new WholeAreaButton<QCheckBox>(container.surface());
     QObject::connect(c, &QCheckBox::clicked, c, [this](bool checked) {
         m_host.run("Click", [&] { setValue(checked ? 1 : 0); });
     });
@@ -99,9 +117,8 @@ void CheckBox::setColors(Color fore, Color back) {
 
 OptionButton::OptionButton(ControlHost& host, Container& container, QString name, int index)
     : WindowedControl(host, &container, std::move(name), index) {
-    auto* r = new QRadioButton(container.surface());
+    auto* r = new WholeAreaButton<QRadioButton>(container.surface());
     r->setAutoExclusive(false);
-    r->setAutoFillBackground(true);
     QObject::connect(r, &QRadioButton::clicked, r, [this](bool) {
         m_host.run("Click", [this] {
             if (m_value) {
