@@ -294,10 +294,11 @@ void PictureBox::line(float x1, float y1, float x2, float y2, Color color) {
     if (m_imageSize.isEmpty()) {
         return;
     }
-    const double tx = m_host.twipsPerPixelX();
-    const double ty = m_host.twipsPerPixelY();
-    const QPointF a(x1 / tx, y1 / ty);
-    const QPointF b(x2 / tx, y2 / ty);
+    // The ends map to pixels as every other position does, to the nearest.
+    const float tx = m_host.twipsPerPixelX();
+    const float ty = m_host.twipsPerPixelY();
+    const QPoint pa(twipsToPx(x1, tx), twipsToPx(y1, ty));
+    const QPoint pb(twipsToPx(x2, tx), twipsToPx(y2, ty));
     QImage& img = imageForWriting();
     QPainter p(&img);
     QPen pen(toQColor(color));
@@ -305,8 +306,6 @@ void PictureBox::line(float x1, float y1, float x2, float y2, Color color) {
     pen.setCapStyle(Qt::RoundCap);
     pen.setJoinStyle(Qt::RoundJoin);
     p.setPen(pen);
-    const QPoint pa(static_cast<int>(std::floor(a.x())), static_cast<int>(std::floor(a.y())));
-    const QPoint pb(static_cast<int>(std::floor(b.x())), static_cast<int>(std::floor(b.y())));
     if (m_drawWidth <= 1) {
         p.drawLine(pa, pb);
     } else {

@@ -6,6 +6,7 @@
 
 #include <QPainter>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -226,6 +227,34 @@ TEST_F(ControlsTest, LineDrawsIntoThePersistentImageClipped) {
     EXPECT_EQ(out.pixel(19, 10), qRgb(255, 0, 0));
     EXPECT_EQ(out.pixel(10, 14), qRgb(255, 255, 255));
     EXPECT_THROW(box.setDrawWidth(0), Error);
+}
+
+TEST_F(ControlsTest, LineEndsMapToTheNearestPixelAtEveryFactor) {
+    // A pen point is a pointer position in twips, rounded to whole twips
+    // (ties to even); the stroke must still start on the pixel pressed.
+    const struct {
+        float tpp;
+        int px; // the pixel pressed, in x and y
+    } cases[] = {{15, 7}, {12, 5}, {7.5F, 3}, {7.5F, 5}, {1440.0F / 168, 4}, {1440.0F / 168, 11}};
+    for (const auto& c : cases) {
+        fake.screen.tppX = fake.screen.tppY = c.tpp;
+        PictureBox box(form, form, "Box", -1);
+        box.setBackColor(0x00FFFFFF);
+        box.move(0, 0, 40 * c.tpp, 40 * c.tpp);
+        const float at = std::nearbyint(static_cast<float>(c.px) * c.tpp);
+        const float end = static_cast<float>(c.px + 6) * c.tpp; // as the event gives it
+        box.line(at, at, end, at, 0x00000000);
+        const QImage img = box.image();
+        QRect inked;
+        for (int y = 0; y < img.height(); ++y) {
+            for (int x = 0; x < img.width(); ++x) {
+                if (img.pixel(x, y) == 0xFF000000) {
+                    inked |= QRect(x, y, 1, 1);
+                }
+            }
+        }
+        EXPECT_EQ(inked, QRect(c.px, c.px, 7, 1)) << c.tpp << " " << c.px;
+    }
 }
 
 } // namespace
