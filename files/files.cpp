@@ -132,7 +132,8 @@ void Handlers::Command13_Click() {
 
 void Handlers::print(PictureBox& box) {
     try {
-        s.printer.printImage(box.image(), 1440.0 / s.screen.twipsPerPixelX());
+        s.printer.printImage(box.image(), QPointF(1440.0 / s.screen.twipsPerPixelX(),
+                                                  1440.0 / s.screen.twipsPerPixelY()));
     } catch (const Error& e) {
         report(e);
     }

@@ -10,7 +10,13 @@
 
 namespace zs {
 
-void QtPrinter::printImage(const QImage& image, double dotsPerInch) {
+QRectF printedRect(QSize imagePx, int printerDpi, QPointF dotsPerInch) {
+    const double kx = printerDpi / (dotsPerInch.x() > 0 ? dotsPerInch.x() : 96.0);
+    const double ky = printerDpi / (dotsPerInch.y() > 0 ? dotsPerInch.y() : 96.0);
+    return QRectF(0, 0, imagePx.width() * kx, imagePx.height() * ky);
+}
+
+void QtPrinter::printImage(const QImage& image, QPointF dotsPerInch) {
     const QPrinterInfo info = QPrinterInfo::defaultPrinter();
     if (info.isNull()) {
         throw Error(Error::Code::Device, "No default printer is installed");
@@ -28,11 +34,10 @@ void QtPrinter::printImage(const QImage& image, double dotsPerInch) {
     if (!painter.begin(&printer)) {
         throw Error(Error::Code::Device, "The printer \"" + name + "\" could not be opened");
     }
-    // At its natural size: `dotsPerInch` image pixels to the inch, whatever
-    // the printer's own resolution. What lies past the page is cut off.
-    const double k = printer.resolution() / (dotsPerInch > 0 ? dotsPerInch : 96.0);
+    // At its natural size, whatever the printer's own resolution. What lies
+    // past the page is cut off.
     if (!image.isNull()) {
-        painter.drawImage(QRectF(0, 0, image.width() * k, image.height() * k), image);
+        painter.drawImage(printedRect(image.size(), printer.resolution(), dotsPerInch), image);
     }
     // QPainter::end() reports success even when the job failed; the
     // printer's state tells.

@@ -52,8 +52,13 @@ public:
 
 class QtPrinter final : public IPrinter {
 public:
-    void printImage(const QImage& image, double dotsPerInch) override;
+    void printImage(const QImage& image, QPointF dotsPerInch) override;
 };
+
+// Where a printer of `printerDpi` dots to the inch draws a picture of
+// `imagePx` pixels shown at `dotsPerInch` (across, down): at the origin, at
+// the picture's natural size. A resolution of 0 or less counts as 96.
+QRectF printedRect(QSize imagePx, int printerDpi, QPointF dotsPerInch);
 
 class QtMousePointer final : public IMousePointer {
 public:

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QMargins>
+#include <QPointF>
 #include <QRect>
 #include <QString>
 
@@ -87,8 +88,9 @@ public:
     virtual ~IPrinter() = default;
     // Prints `image` as one single-page job on the default printer, its
     // top-left at the printable area's top-left, at `dotsPerInch` pixels to
-    // the inch. Throws zs::Error(Device) when there is no printer or it fails.
-    virtual void printImage(const QImage& image, double dotsPerInch) = 0;
+    // the inch across and down. Throws zs::Error(Device) when there is no
+    // printer or it fails.
+    virtual void printImage(const QImage& image, QPointF dotsPerInch) = 0;
 };
 
 class IMousePointer {

@@ -103,7 +103,7 @@ std::optional<QString> FakeFileDialogs::openFile(QWidget*, const FileDialogReque
     return nextAnswer(answers);
 }
 
-void FakePrinter::printImage(const QImage& image, double dotsPerInch) {
+void FakePrinter::printImage(const QImage& image, QPointF dotsPerInch) {
     m_log.push_back("print");
     if (fail) {
         throw Error(Error::Code::Device, "No default printer is installed");

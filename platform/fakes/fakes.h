@@ -102,8 +102,8 @@ private:
 class FakePrinter final : public IPrinter {
 public:
     explicit FakePrinter(Log& log) : m_log(log) {}
-    void printImage(const QImage& image, double dotsPerInch) override;
-    std::vector<std::pair<QImage, double>> jobs;
+    void printImage(const QImage& image, QPointF dotsPerInch) override;
+    std::vector<std::pair<QImage, QPointF>> jobs;
     bool fail = false;
 
 private:

@@ -17,11 +17,22 @@ TEST_F(PrintCopyTest, EachPressIsOneJobOfTheBoxsImageAtTheScreensResolution) {
     EXPECT_EQ(fake.printer.jobs[2].first, f.Picture6.image());
     EXPECT_NE(fake.printer.jobs[2].first, fake.printer.jobs[0].first);
     for (const auto& job : fake.printer.jobs) {
-        EXPECT_DOUBLE_EQ(job.second, 96.0);
+        EXPECT_EQ(job.second, QPointF(96.0, 96.0));
     }
-    fake.screen.tppX = 12;
-    f.Command12.click();
-    EXPECT_DOUBLE_EQ(fake.printer.jobs.back().second, 120.0);
+}
+
+TEST_F(PrintCopyTest, EachAxisPrintsAtItsOwnScreenFactor) {
+    const struct {
+        float tppX, tppY;
+        QPointF dpi;
+    } cases[] = {
+        {12, 12, {120, 120}}, {15, 12, {96, 120}}, {12, 15, {120, 96}}, {7.5F, 10, {192, 144}}};
+    for (const auto& c : cases) {
+        fake.screen.tppX = c.tppX;
+        fake.screen.tppY = c.tppY;
+        f.Command12.click();
+        EXPECT_EQ(fake.printer.jobs.back().second, c.dpi) << c.tppX << " " << c.tppY;
+    }
 }
 
 TEST_F(PrintCopyTest, APrinterFailureIsShownAndTheProgramGoesOn) {
