@@ -1,18 +1,24 @@
 #include "bmp.h"
 
 #include "errors.h"
+#include "file_kind.h"
 
 #include <QBuffer>
 #include <QFile>
-#include <QFileInfo>
 #include <QSaveFile>
 
 #include <array>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace zs::files {
 
@@ -157,24 +163,51 @@ namespace {
                                        .toStdString());
 }
 
+// A pipe or a socket would hold the program until something reads from it.
+void refuseStream(FileKind kind, const QString& path) {
+    if (kind == FileKind::Pipe || kind == FileKind::Socket) {
+        fail(path,
+             QStringLiteral("it is %1, not a file").arg(QString::fromUtf8(fileKindName(kind))));
+    }
+}
+
+// Writes into a device (a printer port, /dev/null) in place: replacing it by
+// a renamed temporary file would destroy the special file. It is opened
+// without waiting, and checked again once open in case a pipe took its
+// place.
+void saveIntoDevice(const QImage& image, const QString& path, int dpm) {
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        fail(path, QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
+                   QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        fail(path, file.errorString());
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        fail(path, QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    refuseStream(fileKindOfMode(st.st_mode), path);
+    if (!writeBmp(file, image, dpm)) {
+        fail(path, file.errorString());
+    }
+    file.close();
+    if (file.error() != QFileDevice::NoError) {
+        fail(path, file.errorString());
+    }
+}
+
 } // namespace
 
 void saveBmpFile(const QImage& image, const QString& path, int dpm) {
-    const QFileInfo info(path);
-    if (info.exists() && !info.isFile() && !info.isDir()) {
-        // A device, pipe or socket: replacing it by a renamed temporary file
-        // would destroy the special file, so write into it directly.
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-            fail(path, file.errorString());
-        }
-        if (!writeBmp(file, image, dpm)) {
-            fail(path, file.errorString());
-        }
-        file.close();
-        if (file.error() != QFileDevice::NoError) {
-            fail(path, file.errorString());
-        }
+    const std::optional<FileKind> kind = fileKindAt(path);
+    if (kind && *kind != FileKind::Regular && *kind != FileKind::Directory) {
+        refuseStream(*kind, path);
+        saveIntoDevice(image, path, dpm);
         return;
     }
     QSaveFile file(path);

@@ -20,8 +20,9 @@ QByteArray encodeBmp(const QImage& image, int dotsPerMeter);
 
 // Writes `image` to the file `path`. A regular file (or a new one) is
 // written to a temporary file beside it that then replaces it, so a failed
-// write leaves an existing file as it was; a device or pipe is written in
-// place. Throws zs::Error(File) naming the file and the system's reason.
+// write leaves an existing file as it was; a device is written in place; a
+// named pipe or a socket is refused, as writing into it would wait for a
+// reader. Throws zs::Error(File) naming the file and the system's reason.
 void saveBmpFile(const QImage& image, const QString& path, int dotsPerMeter);
 
 } // namespace zs::files

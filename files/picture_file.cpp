@@ -1,12 +1,21 @@
 #include "picture_file.h"
 
 #include "errors.h"
+#include "file_kind.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QImageReader>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <new>
+#include <optional>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace zs::files {
 
@@ -129,82 +138,172 @@ namespace {
     throw Error(code, text.toStdString());
 }
 
-} // namespace
+QString systemError(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
 
-QImage loadPictureFile(const QString& path) {
-    if (path.isEmpty()) {
-        return QImage();
+void refuseUnlessRegular(FileKind kind, const QString& path) {
+    if (kind != FileKind::Regular) {
+        fail(Error::Code::File, QStringLiteral("The file \"%1\" is %2, not a picture file")
+                                    .arg(path, QString::fromUtf8(fileKindName(kind))));
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        fail(Error::Code::File, QStringLiteral("The file \"%1\" could not be opened: %2")
-                                    .arg(path, file.errorString()));
+}
+
+[[noreturn]] void failTooLarge(const QString& path) {
+    fail(Error::Code::OutOfMemory,
+         QStringLiteral("The file \"%1\" is larger than the largest picture file that can be "
+                        "loaded (%2 bytes)")
+             .arg(path)
+             .arg(kMaxPictureFileBytes));
+}
+
+// An open file descriptor, closed when it goes.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    ~FileDescriptor() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
     }
-    QImageReader probe(&file);
-    if (!probe.canRead()) {
-        fail(Error::Code::File,
-             QStringLiteral("The file \"%1\" is not a picture in a format this program reads (%2)")
-                 .arg(path, probe.errorString()));
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+// Reads `fd` to its end, expecting about `expected` bytes: a file that grew
+// since is read on, up to the limit; one that shrank gives what is left.
+QByteArray readToEnd(int fd, std::int64_t expected, const QString& path) {
+    constexpr std::int64_t kChunk = std::int64_t{1} << 20;
+    QByteArray bytes;
+    std::int64_t got = 0;
+    try {
+        bytes.resize(static_cast<qsizetype>(std::max<std::int64_t>(expected, 0)));
+        while (true) {
+            if (got == bytes.size()) {
+                if (got > kMaxPictureFileBytes) {
+                    failTooLarge(path);
+                }
+                bytes.resize(static_cast<qsizetype>(got + kChunk));
+            }
+            const auto want = static_cast<std::size_t>(std::min<std::int64_t>(kChunk, bytes.size() - got));
+            const ssize_t n = ::read(fd, bytes.data() + got, want);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n < 0) {
+                fail(Error::Code::File, QStringLiteral("The file \"%1\" could not be read: %2")
+                                            .arg(path, systemError(errno)));
+            }
+            if (n == 0) {
+                break;
+            }
+            got += n;
+        }
+    } catch (const std::bad_alloc&) {
+        failTooLarge(path);
     }
-    const QByteArray format = probe.format();
-    const QSize size = probe.size();
-    if (size.isValid() && !pictureSizeAllowed(size)) {
+    bytes.truncate(static_cast<qsizetype>(got));
+    return bytes;
+}
+
+void checkPictureSize(QSize size, const QString& name) {
+    if (!pictureSizeAllowed(size)) {
         fail(Error::Code::OutOfMemory,
              QStringLiteral("The picture \"%1\" is %2 x %3 pixels; the largest that can be loaded "
                             "has %4 pixels and %5 pixels a side")
-                 .arg(path)
+                 .arg(name)
                  .arg(size.width())
                  .arg(size.height())
                  .arg(kMaxPicturePixels)
                  .arg(kMaxPictureSide));
     }
-    QImageReader::setAllocationLimit(kDecoderAllocationLimitMiB);
+}
 
-    // Decode from the mapped file when it can be mapped: the JPEG reader then
-    // takes its input straight from memory, and the end-of-file checks need
-    // the bytes anyway.
-    const qint64 fileSize = file.size();
-    uchar* mapped = fileSize > 0 ? file.map(0, fileSize) : nullptr;
-    if (mapped != nullptr) {
-        const bool checked = format == "jpeg" || format == "bmp";
-        const bool complete = format == "jpeg"  ? jpegComplete(mapped, fileSize)
-                              : format == "bmp" ? bmpComplete(mapped, fileSize)
-                                                : true;
-        if (checked && !complete) {
-            fail(Error::Code::File,
-                 QStringLiteral("The picture \"%1\" is incomplete: the file ends before the "
-                                "picture does")
-                     .arg(path));
-        }
+// JPEG and uncompressed BMP files must run to their end: their decoders
+// would fill a missing part with grey or black without a word.
+void checkComplete(const QByteArray& format, const QByteArray& bytes, const QString& name) {
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const bool complete = format == "jpeg"  ? jpegComplete(data, bytes.size())
+                          : format == "bmp" ? bmpComplete(data, bytes.size())
+                                            : true;
+    if (!complete) {
+        fail(Error::Code::File, QStringLiteral("The picture \"%1\" is incomplete: the file ends "
+                                               "before the picture does")
+                                    .arg(name));
     }
-    QImage image;
-    QString error;
-    if (mapped != nullptr) {
-        QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(mapped),
-                                                   static_cast<qsizetype>(fileSize));
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::ReadOnly);
-        QImageReader reader(&buffer, format);
-        image = reader.read();
-        error = reader.errorString();
-    } else {
-        file.seek(0);
-        QImageReader reader(&file, format);
-        image = reader.read();
-        error = reader.errorString();
+}
+
+} // namespace
+
+QByteArray readPictureFile(const QString& path) {
+    const std::optional<FileKind> kind = fileKindAt(path);
+    if (!kind) {
+        fail(Error::Code::File, QStringLiteral("The file \"%1\" could not be opened: %2")
+                                    .arg(path, systemError(errno)));
     }
-    if (image.isNull()) {
+    refuseUnlessRegular(*kind, path);
+    // Without O_NONBLOCK, a pipe put in the file's place since would hold
+    // the open until something writes to it.
+    const FileDescriptor fd(
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (fd.get() < 0) {
+        fail(Error::Code::File, QStringLiteral("The file \"%1\" could not be opened: %2")
+                                    .arg(path, systemError(errno)));
+    }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) {
         fail(Error::Code::File,
-             QStringLiteral("The picture \"%1\" could not be read: %2").arg(path, error));
+             QStringLiteral("The file \"%1\" could not be read: %2").arg(path, systemError(errno)));
     }
-    if (!pictureSizeAllowed(image.size())) {
-        fail(Error::Code::OutOfMemory,
-             QStringLiteral("The picture \"%1\" is %2 x %3 pixels, more than can be loaded")
-                 .arg(path)
-                 .arg(image.width())
-                 .arg(image.height()));
+    refuseUnlessRegular(fileKindOfMode(st.st_mode), path);
+    if (st.st_size > kMaxPictureFileBytes) {
+        failTooLarge(path);
     }
+    return readToEnd(fd.get(), st.st_size, path);
+}
+
+QImage decodePicture(const QByteArray& bytes, const QString& name) {
+    QBuffer probeBuffer;
+    probeBuffer.setData(bytes);
+    probeBuffer.open(QIODevice::ReadOnly);
+    QImageReader probe(&probeBuffer);
+    if (!probe.canRead()) {
+        fail(Error::Code::File,
+             QStringLiteral("The file \"%1\" is not a picture in a format this program reads (%2)")
+                 .arg(name, probe.errorString()));
+    }
+    const QByteArray format = probe.format();
+    if (const QSize size = probe.size(); size.isValid()) {
+        checkPictureSize(size, name); // before the decoder allocates for it
+    }
+    checkComplete(format, bytes, name);
+
+    QImageReader::setAllocationLimit(kDecoderAllocationLimitMiB);
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, format);
+    // Photos from phones and cameras store their pixels as the sensor saw
+    // them and say in EXIF how to turn them upright.
+    reader.setAutoTransform(true);
+    const QImage image = reader.read();
+    if (image.isNull()) {
+        fail(Error::Code::File, QStringLiteral("The picture \"%1\" could not be read: %2")
+                                    .arg(name, reader.errorString()));
+    }
+    checkPictureSize(image.size(), name);
     return image;
+}
+
+QImage loadPictureFile(const QString& path) {
+    if (path.isEmpty()) {
+        return QImage();
+    }
+    return decodePicture(readPictureFile(path), path);
 }
 
 } // namespace zs::files

@@ -30,11 +30,28 @@ bool jpegComplete(const unsigned char* data, std::int64_t size);
 // announces; compressed bitmaps are not checked.
 bool bmpComplete(const unsigned char* data, std::int64_t size);
 
-// Reads a picture file in any format Qt's image readers know, judged by the
-// content rather than the name. An empty name gives the empty picture. Throws
-// zs::Error(File) for a file that is missing, cannot be read, is not a
-// picture or ends early, and zs::Error(OutOfMemory) for one beyond the
-// limits; each message names the file and the problem.
+// The largest file that is read: a picture within the limits above takes
+// less, even uncompressed at 8 bytes a pixel.
+inline constexpr std::int64_t kMaxPictureFileBytes = std::int64_t{1} << 31;
+
+// Reads the whole of the file `path`. Anything but a regular file (a pipe,
+// a device, a socket, a directory) is refused before it is opened, since
+// opening a pipe waits for a writer and reading a device may never end. The
+// file is opened without waiting and checked again on the open descriptor,
+// in case something else took its place meanwhile, and read with read(2), so
+// a file that shrinks meanwhile gives fewer bytes rather than a fault. Throws
+// zs::Error(File) naming the file and the problem, and
+// zs::Error(OutOfMemory) for a file larger than kMaxPictureFileBytes.
+QByteArray readPictureFile(const QString& path);
+
+// Decodes the bytes of a picture file in any format Qt's image readers know,
+// judged by the content, turned upright as its EXIF orientation says. `name`
+// names the file in messages. Throws zs::Error(File) for bytes that are not
+// a picture or end early, and zs::Error(OutOfMemory) for a picture beyond
+// the limits; each message names the file and the problem.
+QImage decodePicture(const QByteArray& bytes, const QString& name);
+
+// readPictureFile, then decodePicture. An empty name gives the empty picture.
 QImage loadPictureFile(const QString& path);
 
 } // namespace zs::files

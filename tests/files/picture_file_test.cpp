@@ -1,6 +1,7 @@
 #include "picture_file.h"
 
 #include "bmp.h"
+#include "errors.h"
 #include "fakes.h"
 
 #include <QBuffer>
@@ -11,7 +12,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
 #include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace zs::files {
 namespace {
@@ -70,6 +76,86 @@ TEST(LoadPictureFile, LoadsAHundredMegapixelColourPicture) {
     ASSERT_EQ(loaded.size(), QSize(10000, 10000));
     EXPECT_GT(qRed(loaded.pixel(100, 100)), 180);
     EXPECT_LT(qRed(loaded.pixel(9000, 9000)), 50);
+}
+
+// A JPEG whose EXIF block gives `orientation` (1 to 8), placed right after
+// the start-of-image marker as cameras write it.
+QByteArray withOrientation(const QByteArray& jpeg, int orientation) {
+    const QByteArray tiff = QByteArray("MM\x00\x2A\x00\x00\x00\x08", 8) // big-endian, IFD at 8
+                            + QByteArray("\x00\x01", 2)                 // one entry
+                            +
+                            QByteArray("\x01\x12\x00\x03\x00\x00\x00\x01", 8) // Orientation, SHORT
+                            + QByteArray(1, '\0') + QByteArray(1, static_cast<char>(orientation)) +
+                            QByteArray(2, '\0')                  // the value, padded
+                            + QByteArray("\x00\x00\x00\x00", 4); // no next IFD
+    const QByteArray payload = QByteArray("Exif\x00\x00", 6) + tiff;
+    const int length = static_cast<int>(payload.size()) + 2;
+    const QByteArray app1 = QByteArray("\xFF\xE1", 2) + static_cast<char>(length >> 8) +
+                            static_cast<char>(length & 0xFF) + payload;
+    return jpeg.left(2) + app1 + jpeg.mid(2);
+}
+
+TEST(DecodePicture, TurnsPhotosUprightAsTheirOrientationSays) {
+    // Stored 40 x 20, red in the stored top-left corner, blue elsewhere.
+    QImage stored(40, 20, QImage::Format_RGB32);
+    stored.fill(Qt::blue);
+    QPainter(&stored).fillRect(QRect(0, 0, 10, 10), Qt::red);
+    const QByteArray jpeg = jpegBytes(stored, false, 95);
+    const struct {
+        int orientation;
+        QSize upright;
+        QPoint red; // where the stored top-left corner is seen
+    } cases[] = {
+        {1, {40, 20}, {2, 2}},   // as stored
+        {3, {40, 20}, {37, 17}}, // turned half round
+        {6, {20, 40}, {17, 2}},  // turned a quarter clockwise: the usual phone photo
+        {8, {20, 40}, {2, 37}},  // a quarter anticlockwise
+    };
+    for (const auto& c : cases) {
+        const QImage img = decodePicture(withOrientation(jpeg, c.orientation), "photo.jpg");
+        ASSERT_EQ(img.size(), c.upright) << c.orientation;
+        EXPECT_GT(qRed(img.pixel(c.red)), 200) << c.orientation;
+        EXPECT_LT(qBlue(img.pixel(c.red)), 60) << c.orientation;
+        const QPoint centre(c.upright.width() / 2, c.upright.height() / 2);
+        EXPECT_GT(qBlue(img.pixel(centre)), 200) << c.orientation;
+    }
+}
+
+TEST(LoadPictureFile, AFileThatShrinksWhileLoadingGivesAPictureOrAnError) {
+    // The file is cut short and written again as fast as possible while it
+    // is loaded: every load ends with a picture or an error, never a fault.
+    QTemporaryDir dir;
+    QImage img(1600, 1200, QImage::Format_RGB32);
+    for (int y = 0; y < img.height(); ++y) {
+        for (int x = 0; x < img.width(); ++x) {
+            img.setPixel(x, y, qRgb((x * 7) & 255, (y * 13) & 255, ((x ^ y) * 3) & 255));
+        }
+    }
+    const QByteArray full = jpegBytes(img, false, 95);
+    const QString path = dir.filePath("changing.jpg");
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(full);
+    }
+    std::atomic<bool> stop = false;
+    std::thread writer([&] {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY);
+        while (!stop) {
+            (void)::ftruncate(fd, 100);
+            (void)::pwrite(fd, full.constData(), static_cast<std::size_t>(full.size()), 0);
+        }
+        ::close(fd);
+    });
+    for (int i = 0; i < 40; ++i) {
+        try {
+            EXPECT_EQ(loadPictureFile(path).size(), img.size());
+        } catch (const Error& e) {
+            EXPECT_EQ(e.code(), Error::Code::File) << e.what();
+        }
+    }
+    stop = true;
+    writer.join();
 }
 
 } // namespace
