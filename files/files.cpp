@@ -8,6 +8,9 @@
 
 #include <QPainter>
 
+#include <optional>
+#include <utility>
+
 namespace zs::files {
 
 namespace {
@@ -24,16 +27,33 @@ private:
     IMousePointer& m_pointer;
 };
 
-// Transparent parts of a loaded picture show the surface's background.
-QImage flattened(const QImage& picture, const QColor& background) {
-    if (picture.isNull() || !picture.hasAlphaChannel()) {
+[[noreturn]] void failOutOfMemory(QSize size) {
+    throw Error(Error::Code::OutOfMemory, "Out of memory: picture of " +
+                                              std::to_string(size.width()) + " x " +
+                                              std::to_string(size.height()));
+}
+
+// A loaded picture as the surface holds it, 32-bit RGB, with transparent
+// parts showing the surface's background. Image3 and the surface then share
+// its pixels: in any other format the surface would keep a converted copy
+// beside the one in Image3.
+QImage surfacePicture(QImage picture, const QColor& background) {
+    if (picture.isNull() || picture.format() == QImage::Format_RGB32) {
         return picture;
+    }
+    if (!picture.hasAlphaChannel()) {
+        // Converted in place where the formats allow, so the decoded pixels
+        // are not held twice on the way either.
+        const QSize size = picture.size();
+        QImage rgb = std::move(picture).convertToFormat(QImage::Format_RGB32);
+        if (rgb.isNull()) {
+            failOutOfMemory(size);
+        }
+        return rgb;
     }
     QImage opaque(picture.size(), QImage::Format_RGB32);
     if (opaque.isNull()) {
-        throw Error(Error::Code::OutOfMemory, "Out of memory: picture of " +
-                                                  std::to_string(picture.width()) + " x " +
-                                                  std::to_string(picture.height()));
+        failOutOfMemory(picture.size());
     }
     opaque.fill(background);
     QPainter p(&opaque);
@@ -86,15 +106,16 @@ void Handlers::Command9_Click() {
     // .jpg, .JPG, .jpeg, .Jpeg and the rest.
     request.patterns = {QStringLiteral("*.JPG"), QStringLiteral("*.JPEG")};
     const std::optional<QString> chosen = s.dialogs.openFile(c.Form1.widget(), request);
-    const BusyPointer busy(s.pointer);
+    std::optional<BusyPointer> busy(std::in_place, s.pointer);
     if (!chosen) {
         return;
     }
     const QString name = loadFileName(*chosen);
     QImage picture;
     try {
-        picture = flattened(loadPictureFile(name), toQColor(c.FormScreenCapture.backColor()));
+        picture = surfacePicture(loadPictureFile(name), toQColor(c.FormScreenCapture.backColor()));
     } catch (const Error& e) {
+        busy.reset(); // the message is shown with the default pointer
         report(e);
         return;
     }

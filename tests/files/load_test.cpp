@@ -2,8 +2,12 @@
 
 #include "bmp.h"
 
+#include <QBuffer>
+
 #include <algorithm>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace zs::test {
 namespace {
@@ -162,6 +166,81 @@ TEST_F(LoadTest, ABadFileIsShownAndNothingElseChanges) {
         EXPECT_FALSE(fake.pointer.busy);
         EXPECT_FALSE(fake.application.quit);
     }
+}
+
+TEST_F(LoadTest, TheMessageOfAFailedLoadShowsWithTheDefaultPointer) {
+    const QString pipe = path("pipe.jpg");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    for (const QString& file : {pipe, path("missing.jpg")}) {
+        fake.log.clear();
+        fake.messages.errors.clear();
+        load(file);
+        EXPECT_EQ(logSinceDialog(), (std::vector<std::string>{"open dialog", "pointer busy",
+                                                              "pointer default", "message"}));
+        ASSERT_EQ(fake.messages.errors.size(), 1u);
+        EXPECT_TRUE(fake.messages.errors[0].contains(file));
+        EXPECT_FALSE(fake.application.quit);
+    }
+    EXPECT_TRUE(fake.messages.errors[0].contains("No such file"));
+}
+
+TEST_F(LoadTest, APictureInAnyFormatIsHeldOnceAsTheSurfacesPicture) {
+    const QImage pattern = fakes::patternImage(QSize(300, 200));
+    const struct {
+        const char* what;
+        QImage::Format format;
+    } cases[] = {
+        {"16-bit", QImage::Format_RGBX64},     {"grey", QImage::Format_Grayscale8},
+        {"indexed", QImage::Format_Indexed8},  {"24-bit", QImage::Format_RGB888},
+        {"with alpha", QImage::Format_ARGB32},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QImage picture = pattern.convertToFormat(c.format);
+        load(writePicture(QString(c.what) + ".png", picture));
+        const QImage& kept = f.Image3.picture();
+        ASSERT_FALSE(kept.isNull());
+        EXPECT_EQ(kept.format(), QImage::Format_RGB32);
+        // One set of pixels, shared by the hidden image and the surface.
+        EXPECT_EQ(kept.cacheKey(), f.FormScreenCapture.picture().cacheKey());
+        EXPECT_EQ(kept.constBits(), f.FormScreenCapture.picture().constBits());
+        EXPECT_EQ(kept.pixel(17, 9), picture.convertToFormat(QImage::Format_RGB32).pixel(17, 9));
+    }
+}
+
+TEST_F(LoadTest, APhotoTakenSidewaysLoadsUprightAtItsUprightSize) {
+    // Orientation 6: the stored 60 x 30 pixels are seen turned a quarter
+    // clockwise, 30 x 60. ImageMagick and cameras write it the same way.
+    QImage stored(60, 30, QImage::Format_RGB32);
+    stored.fill(Qt::blue);
+    for (int y = 0; y < 10; ++y) {
+        for (int x = 0; x < 10; ++x) {
+            stored.setPixel(x, y, qRgb(255, 0, 0));
+        }
+    }
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(stored.save(&buffer, "JPEG", 95));
+    const QByteArray exif = QByteArray("\xFF\xE1\x00\x22"
+                                       "Exif\x00\x00"
+                                       "MM\x00\x2A\x00\x00\x00\x08"
+                                       "\x00\x01"
+                                       "\x01\x12\x00\x03\x00\x00\x00\x01\x00\x06\x00\x00"
+                                       "\x00\x00\x00\x00",
+                                       36);
+    QFile file(path("photo.jpg"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(jpeg.left(2) + exif + jpeg.mid(2));
+    file.close();
+    load(file.fileName());
+    EXPECT_TRUE(fake.messages.errors.empty());
+    EXPECT_EQ(f.Image3.width(), 30 * 15.0F);
+    EXPECT_EQ(f.Image3.height(), 60 * 15.0F);
+    const QImage shown = f.FormScreenCapture.picture();
+    ASSERT_EQ(shown.size(), QSize(30, 60));
+    EXPECT_GT(qRed(shown.pixel(27, 2)), 200); // the stored top-left, now top-right
+    EXPECT_GT(qBlue(shown.pixel(2, 2)), 200);
 }
 
 } // namespace
