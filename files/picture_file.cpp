@@ -129,7 +129,13 @@ bool bmpComplete(const unsigned char* d, std::int64_t n) {
     }
     const std::int64_t rows = height < 0 ? -height : height;
     const std::int64_t rowBytes = (width * bits + 31) / 32 * 4;
-    return n >= offBits + rowBytes * rows;
+    // rowBytes * rows may pass 2^63 for a made-up header (2^31 rows of 2^44
+    // bytes), so compare by division.
+    const std::int64_t available = n - offBits;
+    if (available < 0) {
+        return false;
+    }
+    return rowBytes == 0 || rows <= available / rowBytes;
 }
 
 namespace {
