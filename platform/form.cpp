@@ -84,14 +84,49 @@ void Form::setBackColor(Color c) {
 }
 
 QMargins Form::frame() const {
-    return m_services.windowOrder.frameMargins(*m_widget);
+    const QMargins reported = m_services.windowOrder.frameMargins(*m_widget);
+    if (m_frameBeforeRestore) {
+        // Restored from maximised or minimised: until the window manager
+        // reports the normal window's frame, it still reports the one it had.
+        if (reported == *m_frameBeforeRestore && m_normalFrame) {
+            return *m_normalFrame;
+        }
+        m_frameBeforeRestore.reset();
+    }
+    return reported;
+}
+
+void Form::noteNormalFrame() {
+    if (m_state == WindowState::Normal && m_widget->isVisible()) {
+        m_normalFrame = frame();
+    }
+}
+
+QPoint Form::outerTopLeft() const {
+    if (!m_frameBeforeRestore || !m_widget->isVisible()) {
+        return m_widget->frameGeometry().topLeft();
+    }
+    const QMargins f = frame();
+    return m_widget->geometry().topLeft() - QPoint(f.left(), f.top());
+}
+
+void Form::moveOuterTo(QPoint outer) {
+    if (!m_frameBeforeRestore || !m_widget->isVisible()) {
+        m_widget->move(outer);
+        return;
+    }
+    // Qt places the frame by the frame it last heard of, which a restore
+    // leaves behind: place the client area by the form's frame instead.
+    const QMargins f = frame();
+    const QPoint qtFrame = m_widget->geometry().topLeft() - m_widget->frameGeometry().topLeft();
+    m_widget->move(outer + QPoint(f.left(), f.top()) - qtFrame);
 }
 
 float Form::left() const {
-    return static_cast<float>(m_widget->frameGeometry().x()) * twipsPerPixelX();
+    return static_cast<float>(outerTopLeft().x()) * twipsPerPixelX();
 }
 float Form::top() const {
-    return static_cast<float>(m_widget->frameGeometry().y()) * twipsPerPixelY();
+    return static_cast<float>(outerTopLeft().y()) * twipsPerPixelY();
 }
 
 float Form::width() const {
@@ -112,13 +147,11 @@ float Form::scaleHeight() const {
 }
 
 void Form::setLeft(float v) {
-    const QRect g = m_widget->frameGeometry();
-    m_widget->move(twipsToPx(v, twipsPerPixelX()), g.y());
+    moveOuterTo(QPoint(twipsToPx(v, twipsPerPixelX()), outerTopLeft().y()));
 }
 
 void Form::setTop(float v) {
-    const QRect g = m_widget->frameGeometry();
-    m_widget->move(g.x(), twipsToPx(v, twipsPerPixelY()));
+    moveOuterTo(QPoint(outerTopLeft().x(), twipsToPx(v, twipsPerPixelY())));
 }
 
 void Form::refuseSizing(float v, const char* property) const {
@@ -179,6 +212,8 @@ void Form::setWindowState(WindowState s) {
     if (s != WindowState::Minimized && s != WindowState::Maximized && s != WindowState::Normal) {
         throw Error(Error::Code::InvalidValue, "Invalid property value: WindowState");
     }
+    noteNormalFrame();
+    const WindowState before = m_state;
     m_state = s;
     QSize next;
     switch (s) {
@@ -196,7 +231,21 @@ void Form::setWindowState(WindowState s) {
     }
     case WindowState::Normal:
         next = m_normalClientPx;
+        if (m_widget->isVisible()) {
+            // The window manager confirms the restore with the normal size
+            // later, after the handler has perhaps asked for another one: it
+            // is a size asked for, not the user's.
+            if (m_widget->size() != next || m_clientPx != next) {
+                m_requested.push_back(next);
+            }
+            if (before != WindowState::Normal) {
+                m_frameBeforeRestore = m_services.windowOrder.frameMargins(*m_widget);
+            }
+        }
+        // A window system that answers at once is no confirmation either.
+        m_resizing = true;
         m_widget->showNormal();
+        m_resizing = false;
         break;
     }
     if (next != m_clientPx) {
@@ -243,6 +292,9 @@ void Form::windowSystemStateChanged(Qt::WindowStates states) {
     }
     if (s == m_state || quitting()) {
         return;
+    }
+    if (!m_normalFrame) {
+        noteNormalFrame();
     }
     m_state = s;
     const QSize next = s == WindowState::Minimized ? QSize(0, 0) : m_widget->size();

@@ -4,8 +4,10 @@
 #include "services.h"
 
 #include <QIcon>
-
+#include <QMargins>
 #include <QWidget>
+
+#include <optional>
 
 namespace zs {
 
@@ -79,6 +81,11 @@ public:
 
 private:
     QMargins frame() const;
+    // Records the frame of the normal window before it leaves that state.
+    void noteNormalFrame();
+    // The window's outer top-left corner in pixels, and a move of it.
+    QPoint outerTopLeft() const;
+    void moveOuterTo(QPoint outer);
     // Throws InvalidValue for a negative size, or while minimised or maximised.
     void refuseSizing(float v, const char* property) const;
     void setClientPx(QSize size);
@@ -95,6 +102,11 @@ private:
     std::vector<GraphicControl*> m_pendingRepaints;
     bool m_flushPosted = false;
     std::vector<QSize> m_requested; // sizes asked of the window system, oldest first
+    // The frame of the window when last seen in the normal state, and the
+    // frame the window system reported when a restore to it was asked: the
+    // window manager reports the normal frame some time after the restore.
+    std::optional<QMargins> m_normalFrame;
+    mutable std::optional<QMargins> m_frameBeforeRestore;
     bool m_resizing = false;
 
     friend class FormWidget;

@@ -67,6 +67,37 @@ TEST_F(FormTest, LateConfirmationsOfEarlierSizesAreNotResizes) {
     form.widget()->hide();
 }
 
+TEST_F(FormTest, ARestoreFromMaximisedIsASizeAskedForAndTakesTheNormalFrame) {
+    // The window manager takes the side borders off a maximised window and
+    // reports the normal frame again only some time after a restore.
+    const QMargins normal{1, 20, 1, 5};
+    const QMargins maximised{0, 19, 0, 0};
+    fake.windowOrder.frame = normal;
+    form.widget()->show();
+    form.setWindowState(WindowState::Maximized);
+    fake.windowOrder.frame = maximised;
+    form.windowSystemResized(QSize(1920, 1061));
+    sizes.clear();
+
+    // As "shrink" does: restore, then ask for a small outer size.
+    form.setWindowState(WindowState::Normal);
+    form.setWidth(1815);  // 121 pixels
+    form.setHeight(1165); // 78 pixels
+    ASSERT_FALSE(sizes.empty());
+    EXPECT_EQ(sizes.back(), std::make_pair((121.0F - 2) * 15, (78.0F - 25) * 15));
+    const std::size_t layouts = sizes.size();
+
+    // The confirmations come late: first the restore to the normal size,
+    // then the small size; neither is the user's.
+    form.windowSystemResized(QSize(1037, 770));
+    fake.windowOrder.frame = normal;
+    form.windowSystemResized(QSize(119, 53));
+    EXPECT_EQ(sizes.size(), layouts);
+    EXPECT_EQ(form.width(), 121 * 15);
+    EXPECT_EQ(form.height(), 78 * 15);
+    form.widget()->hide();
+}
+
 TEST_F(FormTest, RunReportsAFailureAndEndsTheProgram) {
     int later = 0;
     form.run("Click", [] { throw Error(Error::Code::Overflow, "Overflow: 40000"); });
