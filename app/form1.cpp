@@ -248,9 +248,11 @@ Form1::Form1(Services& services)
              editor::Variables{PenDown, PenX, PenY}, services),
       files(files::Controls{form, Picture2, Picture6, Picture1, FormScreenCapture, Image3, HScroll1,
                             VScroll1},
-            services) {
+            services),
+      m_keys(form) {
     Picture6.setCrossCursor(true);
     wire();
+    wireShortcuts();
 }
 
 Form1::~Form1() = default;

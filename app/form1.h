@@ -5,6 +5,7 @@
 #include "editor.h"
 #include "files.h"
 #include "form.h"
+#include "key_shortcuts.h"
 #include "services.h"
 
 #include <cstdint>
@@ -164,8 +165,15 @@ public:
     editor::Handlers editor;
     files::Handlers files;
 
+    // One step of the arrow pad for arrow `Index`, as a press held for one
+    // tick of Timer1 and released.
+    void nudgeOnce(std::int16_t Index);
+
 private:
     void wire();
+    void wireShortcuts();
+
+    KeyShortcuts m_keys;
 };
 
 } // namespace zs::app
