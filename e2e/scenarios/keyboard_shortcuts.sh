@@ -1,0 +1,73 @@
+# shellcheck shell=bash
+# The keyboard runs the window's buttons: after a selection Ctrl+C puts the
+# crop on the clipboard again, the arrows nudge the selection one step of
+# the arrow pad each (10 twips, 2 pixels for three presses at 96 dpi),
+# Ctrl+S saves, Ctrl+P prints, Ctrl+O opens the open dialog, and Escape
+# leaves the editor.
+
+_clipboard_is_pattern() { # X Y W H
+  clipboard_png "$E2E_TMP/clipboard.png" || return 1
+  pattern_crop "$1" "$2" "$3" "$4" "$E2E_TMP/expected.png"
+  [[ $(images_identical "$E2E_TMP/expected.png" "$E2E_TMP/clipboard.png") == 0 ]]
+}
+
+_file_is_pattern() { # FILE X Y W H
+  [[ -s $1 ]] || return 1
+  pattern_crop "$2" "$3" "$4" "$5" "$E2E_TMP/expected.png"
+  [[ $(images_identical "$E2E_TMP/expected.png" "$1") == 0 ]]
+}
+
+_keys() { xdotool key --clearmodifiers --delay 60 "$@"; }
+
+scenario() {
+  cups_pdf_queue || fail "no CUPS PDF queue"
+  e2e_set_background
+  app_launch
+  local win=$APP_WIN h
+  capture_screen "$win"
+  read -r _ _ _ h < <(win_client_geometry "$win")
+  drag_client "$win" 100 100 300 250 # 200 x 150 pixels at 100,100
+  wait_for 5 "the selection on the clipboard" _clipboard_is_pattern 100 100 200 150
+  xdotool windowactivate --sync "$win" 2>/dev/null || true
+
+  clipboard_set_text "something else"
+  _keys ctrl+c
+  wait_for 5 "Ctrl+C to put the crop on the clipboard again" _clipboard_is_pattern 100 100 200 150
+
+  _keys Right Right Right
+  wait_for 5 "three Right arrows to move the crop 2 pixels right" _clipboard_is_pattern 102 100 200 150
+  _keys Down Down Down Up Up Up Up Up Up
+  wait_for 5 "the Down and Up arrows to move it 2 pixels up in all" _clipboard_is_pattern 102 98 200 150
+
+  local out=$E2E_TMP/saved
+  mkdir -p "$out"
+  _keys ctrl+s
+  type_into_dialog "Save file" "$out/shot"
+  wait_for 5 "Ctrl+S to save the crop" _file_is_pattern "$out/shot.bmp" 102 98 200 150
+
+  cups_pdf_mark "$E2E_TMP/print-mark"
+  _keys ctrl+p
+  local pdf
+  pdf=$(cups_pdf_wait_new "$E2E_TMP/print-mark" 60) || fail "Ctrl+P printed nothing"
+  assert_eq 1 "$(pdfinfo "$pdf" | awk '/^Pages:/ { print $2 }')" "pages printed by Ctrl+P"
+  rm -f "$pdf"
+
+  _keys ctrl+o
+  local dialog
+  dialog=$(timeout 10 xdotool search --sync --onlyvisible --name '^Profil picture$' | head -n 1) || true
+  [[ -n $dialog ]] || fail "Ctrl+O opened no open dialog"
+  xdotool windowactivate --sync "$dialog" 2>/dev/null || true
+  _keys Escape # closes the dialog: a key of another window
+  wait_for 10 "the open dialog to close" no_window_named "Profil picture"
+  app_running || fail "the program ended"
+
+  # "Edit" (tool bar, 48 pixels right of its left edge + 528), then Escape.
+  click_client "$win" 576 $((h - 37))
+  wait_for 5 "the editor to cover the surface" _surface_hidden "$win"
+  xdotool windowactivate --sync "$win" 2>/dev/null || true
+  _keys Escape
+  wait_for 5 "Escape to leave the editor" client_shows_pattern "$win" 400 300 100 100 400 300
+  cups_stop
+}
+
+_surface_hidden() { ! client_shows_pattern "$1" 400 300 100 100 400 300; }
