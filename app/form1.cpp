@@ -253,6 +253,7 @@ Form1::Form1(Services& services)
     Picture6.setCrossCursor(true);
     wire();
     wireShortcuts();
+    describeControls();
 }
 
 Form1::~Form1() = default;

@@ -172,6 +172,7 @@ public:
 private:
     void wire();
     void wireShortcuts();
+    void describeControls();
 
     KeyShortcuts m_keys;
 };

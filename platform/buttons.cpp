@@ -1,5 +1,6 @@
 #include "buttons.h"
 
+#include "accessibility.h"
 #include "containers.h"
 #include "errors.h"
 
@@ -117,6 +118,7 @@ void CheckBox::setColors(Color fore, Color back) {
 
 OptionButton::OptionButton(ControlHost& host, Container& container, QString name, int index)
     : WindowedControl(host, &container, std::move(name), index) {
+    installAccessibility();
     auto* r = new WholeAreaButton<QRadioButton>(container.surface());
     r->setAutoExclusive(false);
     QObject::connect(r, &QRadioButton::clicked, r, [this](bool) {

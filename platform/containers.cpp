@@ -1,5 +1,6 @@
 #include "containers.h"
 
+#include "accessibility.h"
 #include "graphic_controls.h"
 
 #include <QMouseEvent>
@@ -10,6 +11,7 @@ namespace zs {
 // ---------------------------------------------------------------- SurfaceWidget
 
 SurfaceWidget::SurfaceWidget(Container& owner, QWidget* parent) : QWidget(parent), m_owner(owner) {
+    installAccessibility();
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
@@ -125,6 +127,12 @@ void Container::paintGraphics(QPainter& painter, const QRegion& region) const {
             g->paint(painter);
             painter.restore();
         }
+    }
+}
+
+void Container::setAccessibleRole(QAccessible::Role role) {
+    if (SurfaceWidget* s = surface(); s != nullptr) {
+        s->setAccessibleRole(role);
     }
 }
 

@@ -5,6 +5,7 @@
 #include <functional>
 #include <vector>
 
+#include <QAccessible>
 #include <QRegion>
 #include <QWidget>
 
@@ -19,8 +20,14 @@ class SurfaceWidget;
 // The widget behind every container: paints the container's background and
 // its graphic children, and routes the mouse to images or to the container.
 class SurfaceWidget : public QWidget {
+    Q_OBJECT
 public:
     SurfaceWidget(Container& owner, QWidget* parent);
+
+    // What the widget is to a screen reader: a group of controls unless the
+    // container says otherwise (a picture, a button).
+    QAccessible::Role accessibleRole() const { return m_role; }
+    void setAccessibleRole(QAccessible::Role role) { m_role = role; }
 
     std::function<void(QPainter&, const QRegion&)> paintBackground;
     std::function<void(std::int16_t button, std::int16_t shift, QPointF px)> pressed;
@@ -38,6 +45,7 @@ protected:
 private:
     void press(QMouseEvent* event, bool doubleClick);
     Container& m_owner;
+    QAccessible::Role m_role = QAccessible::Grouping;
     Image* m_grabbedImage = nullptr;
     bool m_pressedInside = false;
 };
@@ -56,6 +64,8 @@ public:
     void restack();
     void paintGraphics(QPainter& painter, const QRegion& region) const;
     Image* imageAt(QPoint px) const;
+    // What the container's widget is to a screen reader.
+    void setAccessibleRole(QAccessible::Role role);
     ControlHost& containerHost() const { return m_containerHost; }
 
 private:

@@ -212,6 +212,19 @@ void WindowedControl::visibilityChanged() {
     }
 }
 
+void WindowedControl::setAccessibleName(const QString& name) {
+    if (m_widget) {
+        m_widget->setAccessibleName(name);
+    }
+}
+
+void WindowedControl::setToolTip(const QString& tip) {
+    if (m_widget) {
+        m_widget->setToolTip(tip);
+        m_widget->setAccessibleDescription(tip);
+    }
+}
+
 void WindowedControl::setEnabled(bool e) {
     m_enabled = e;
     if (m_widget) {

@@ -128,6 +128,11 @@ public:
     QWidget* widget() const { return m_widget; }
     bool enabled() const { return m_enabled; }
     void setEnabled(bool e);
+    // What a screen reader calls the control, where its caption does not
+    // say, and the tip shown under the pointer (for a screen reader, what
+    // the control does).
+    void setAccessibleName(const QString& name);
+    void setToolTip(const QString& tip);
 
 protected:
     // Takes ownership through Qt's parent: the container's surface.

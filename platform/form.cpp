@@ -52,6 +52,7 @@ Form::Form(Services& services, QString name)
     : Container(static_cast<ControlHost&>(*this)), m_services(services), m_name(std::move(name)),
       m_widget(std::make_unique<FormWidget>(*this)) {
     m_widget->setObjectName(m_name);
+    m_widget->setAccessibleRole(QAccessible::Window);
     m_widget->paintBackground = [this](QPainter& p, const QRegion& region) {
         for (const QRect& r : region) {
             p.fillRect(r, toQColor(m_back));
