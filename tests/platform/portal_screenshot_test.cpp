@@ -179,7 +179,7 @@ private:
 
 // A dbus-daemon of our own, without service activation, so that no real
 // portal is started by a call.
-class PrivateBusTest : public ::testing::Test {
+class PortalOnPrivateBus : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
@@ -244,7 +244,7 @@ protected:
     QtEventPump m_pump;
 };
 
-TEST_F(PrivateBusTest, AnswersGiveThePictureOrAReasonNamingWhatHappened) {
+TEST_F(PortalOnPrivateBus, AnswersGiveThePictureOrAReasonNamingWhatHappened) {
     struct Case {
         Answer answer;
         const char* failureContains; // nullptr: a picture
@@ -281,7 +281,7 @@ TEST_F(PrivateBusTest, AnswersGiveThePictureOrAReasonNamingWhatHappened) {
     EXPECT_TRUE(QFileInfo::exists(picture));
 }
 
-TEST_F(PrivateBusTest, NoPortalAndNoAnswerAreReportedInTime) {
+TEST_F(PortalOnPrivateBus, NoPortalAndNoAnswerAreReportedInTime) {
     PortalScreenshot screenshot(client());
     PortalShot shot = screenshot.take(m_pump, 5);
     EXPECT_TRUE(shot.failure.contains("No desktop portal is running"))
@@ -299,7 +299,7 @@ TEST_F(PrivateBusTest, NoPortalAndNoAnswerAreReportedInTime) {
     EXPECT_EQ(portal.calls, 1);
 }
 
-TEST_F(PrivateBusTest, AFreshTemporaryPictureIsRemovedAndAStaleOneRefused) {
+TEST_F(PortalOnPrivateBus, AFreshTemporaryPictureIsRemovedAndAStaleOneRefused) {
     FakePortal portal;
     publish(portal);
     PortalScreenshot screenshot(client());
