@@ -1,5 +1,6 @@
 #include "portal_screenshot.h"
 
+#include "screen_capture.h"
 #include "services.h"
 
 #include <QDBusMessage>
@@ -46,14 +47,8 @@ std::int64_t wallClockNs() {
 }
 
 // Waits, processing events, until `done()` or the clock reaches `end`.
-template <typename Done> bool waitUntil(IEventPump& pump, double end, Done done) {
-    while (!done()) {
-        if (pump.now() >= end) {
-            return false;
-        }
-        pump.processEvents(0.02);
-    }
-    return true;
+bool waitUntilEnd(IEventPump& pump, double end, const std::function<bool()>& done) {
+    return waitUntil(pump, end - pump.now(), done);
 }
 
 // The request's path as the portal makes it from our bus name and the token
@@ -312,7 +307,7 @@ PortalShot PortalScreenshot::take(IEventPump& pump, double timeoutSeconds) {
     const std::int64_t sentNs = wallClockNs();
     const int callTimeoutMs = std::max(1, int(std::lround(timeoutSeconds * 1000)));
     QDBusPendingCall pending = m_bus.asyncCall(call, callTimeoutMs);
-    if (!waitUntil(pump, end, [&] { return pending.isFinished(); })) {
+    if (!waitUntilEnd(pump, end, [&] { return pending.isFinished(); })) {
         shot.failure =
             QStringLiteral("The desktop portal did not answer within %1 s.").arg(timeoutSeconds);
         return shot;
@@ -332,7 +327,7 @@ PortalShot PortalScreenshot::take(IEventPump& pump, double timeoutSeconds) {
         shot.failure = QStringLiteral("Could not listen for the desktop portal's answer.");
         return shot;
     }
-    if (!waitUntil(pump, end, [&] { return response.answered; })) {
+    if (!waitUntilEnd(pump, end, [&] { return response.answered; })) {
         // Tell the portal we no longer wait (it may be showing a dialog).
         m_bus.call(QDBusMessage::createMethodCall(QLatin1String(kPortalService), handle,
                                                   QLatin1String(kRequestInterface),

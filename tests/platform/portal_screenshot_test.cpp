@@ -1,3 +1,4 @@
+#include "portal_capture.h"
 #include "portal_screenshot.h"
 #include "qt_services.h"
 
@@ -10,7 +11,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QProcess>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
@@ -353,6 +356,49 @@ TEST_F(PortalOnPrivateBus, AFreshTemporaryPictureIsRemovedAndAStaleOneRefused) {
             << c.uri.toStdString() << ": " << shot.failure.toStdString();
     }
     EXPECT_TRUE(QFileInfo::exists(target));
+}
+
+TEST_F(PortalOnPrivateBus, TheCaptureBackendGivesThePrimaryScreenOrSaysWhyNot) {
+    FakePortal portal;
+    publish(portal);
+    const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+    PortalCapture capture(client(), 5);
+    EXPECT_EQ(capture.name(), QStringLiteral("portal"));
+
+    portal.uri = QUrl::fromLocalFile(writePicture(m_dir.path(), "screen.png", screen)).toString();
+    CaptureResult result = capture.grabPrimary(m_pump);
+    ASSERT_TRUE(result.ok()) << result.failure().toStdString();
+    EXPECT_EQ(result.image().size(), screen);
+    EXPECT_EQ(result.image().pixel(1, 2), qRgb(200, 100, 50));
+
+    // Half the size: a scaled picture, not the screen's pixels.
+    portal.uri = QUrl::fromLocalFile(writePicture(m_dir.path(), "half.png", screen / 2)).toString();
+    result = capture.grabPrimary(m_pump);
+    EXPECT_FALSE(result.ok());
+    EXPECT_TRUE(result.failure().contains("pixel for pixel")) << result.failure().toStdString();
+
+    portal.answer = Answer::Refused;
+    result = capture.grabPrimary(m_pump);
+    EXPECT_FALSE(result.ok());
+    EXPECT_TRUE(result.failure().contains("refused")) << result.failure().toStdString();
+}
+
+TEST(ChooseScreenCapture, WaylandSessionsUseThePortal) {
+    struct Case {
+        const char* platform;
+        const char* sessionType;
+    };
+    // Qt's wayland platform, and XWayland inside a Wayland session.
+    for (const Case& c :
+         {Case{"wayland", "wayland"}, Case{"wayland", ""}, Case{"xcb", "wayland"}}) {
+        CaptureSession session;
+        session.qtPlatform = QString::fromLatin1(c.platform);
+        session.sessionType = QString::fromLatin1(c.sessionType);
+        const auto capture = chooseScreenCapture(session);
+        ASSERT_NE(capture, nullptr);
+        EXPECT_EQ(capture->name(), QStringLiteral("portal"))
+            << c.platform << " / " << c.sessionType;
+    }
 }
 
 } // namespace
