@@ -22,7 +22,8 @@
 #                             with the variables in WL_APP_ENV (VAR=VALUE)
 #   wl_app_window [TIMEOUT]   wait for its visible window; sets APP_RECT to
 #                             "X Y W H" of the client area on the output
-#   wl_pointer_to X Y         move the pointer (output coordinates)
+#   wl_pointer_to X Y         move the pointer (output coordinates; through
+#                             the helper wl-pointer-device, a virtual mouse)
 #   wl_click X Y              left click; wl_press/wl_release [BUTTON]
 #   wl_drag X0 Y0 X1 Y1 [STEPS]  press, move in steps, release
 #   wl_screenshot FILE [X Y W H] the output, or a region of it (grim)
@@ -98,8 +99,10 @@ _wl_exec_bg() {
   exec "${prefix[@]}" env -i "${WL_ENV[@]}" "$@"
 }
 
+# Standard input is passed on explicitly: a background command without job
+# control would otherwise read /dev/null.
 wl_spawn() {
-  (_wl_exec_bg "$@") &
+  (_wl_exec_bg "$@") <&0 &
   WL_SPAWNED=$!
   E2E_EXTRA_PIDS+=("$WL_SPAWNED")
 }
@@ -213,8 +216,12 @@ EOF
   # D-Bus-started services (the portal and its backends) must find sway.
   wl_activation_env WAYLAND_DISPLAY="$WL_DISPLAY" XDG_CURRENT_DESKTOP=sway NO_AT_BRIDGE=1
 
-  wl_spawn "$WL_DIR/bin/wl-pointer-device" >"$WL_DIR/pointer.log" 2>&1
+  mkfifo -m 644 "$WL_DIR/pointer.in"
+  # Opened read-write: opening a FIFO only for reading would wait for a writer.
+  wl_spawn "$WL_DIR/bin/wl-pointer-device" "$width" "$height" <>"$WL_DIR/pointer.in" >"$WL_DIR/pointer.log" 2>&1
   WL_POINTER_PID=$WL_SPAWNED
+  exec {WL_POINTER_FD}>"$WL_DIR/pointer.in"
+  WL_POINTER_SEQ=0
   wait_for 10 "the virtual pointer on the seat" _wl_seat_has_pointer
   # Park the pointer in the bottom-right corner: sway draws the cursor into
   # the output (and into every screenshot); the checks leave that corner out.
@@ -240,9 +247,26 @@ wl_portal_has_screenshot() {
 
 # --- pointer ---------------------------------------------------------------
 
-wl_pointer_to() { wl_run swaymsg -q seat - cursor set "$1" "$2" || fail "swaymsg cursor set $1 $2 failed"; }
-wl_press() { wl_run swaymsg -q seat - cursor press "button${1:-1}" || fail "swaymsg cursor press failed"; }
-wl_release() { wl_run swaymsg -q seat - cursor release "button${1:-1}" || fail "swaymsg cursor release failed"; }
+# The helper wl-pointer-device owns the seat's only pointer and takes one
+# command a line from a FIFO held open here; it answers "done N" in its log
+# once the compositor has handled the N-th.
+WL_POINTER_FD=
+WL_POINTER_SEQ=0
+
+_wl_pointer_answered() { grep -qE "^(done|error) $1( |\$)" "$WL_DIR/pointer.log"; }
+
+wl_pointer_cmd() {
+  [[ -n $WL_POINTER_FD ]] || fail "no pointer: the Wayland desktop is not running"
+  printf '%s\n' "$*" >&"$WL_POINTER_FD" || fail "the pointer helper is gone"
+  WL_POINTER_SEQ=$((WL_POINTER_SEQ + 1))
+  wait_until 5 _wl_pointer_answered "$WL_POINTER_SEQ" ||
+    fail "the pointer helper did not carry out '$*'"
+  grep -q "^done $WL_POINTER_SEQ\$" "$WL_DIR/pointer.log" || fail "pointer: $(tail -n 1 "$WL_DIR/pointer.log")"
+}
+
+wl_pointer_to() { wl_pointer_cmd move "$1" "$2"; }
+wl_press() { wl_pointer_cmd press "${1:-1}"; }
+wl_release() { wl_pointer_cmd release "${1:-1}"; }
 
 wl_click() {
   wl_pointer_to "$1" "$2"
@@ -363,6 +387,10 @@ _wl_session_pids() {
 _wl_session_gone() { [[ -z $(_wl_session_pids) ]]; }
 
 wl_stop_desktop() {
+  if [[ -n $WL_POINTER_FD ]]; then
+    exec {WL_POINTER_FD}>&-
+    WL_POINTER_FD=
+  fi
   [[ -n $WL_SESSION_PID ]] || return 0
   local pids
   pids=$(_wl_session_pids)
