@@ -11,6 +11,7 @@ E2E_DESKTOP=wayland
 
 scenario() {
   wl_grant_screenshot
+  wait_for 30 "the screenshot portal to start" wl_portal_has_screenshot
   wl_set_background "$(e2e_pattern_file)"
   e2e_start_desktop # Xvfb + openbox; sets DISPLAY
   e2e_set_background

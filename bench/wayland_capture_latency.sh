@@ -8,30 +8,32 @@
 #
 # Two backgrounds take turns; after each click the screen is polled until
 # the surface shows the new one while the tool bar is back (so a hidden
-# window showing the background itself does not count). One poll (a grim
-# of two pixels) takes about 30-60 ms, which bounds the resolution.
+# window showing the background itself does not count). One poll (two grims
+# of one pixel each) takes about 50-100 ms, which bounds the resolution.
 # LATENCY_RUNS (default 7) sets the number of captures; the median and the
 # range are printed.
 E2E_DESKTOP=wayland
 
 _latency_pixel_pair() { # prints the surface pixel and the tool bar pixel
-  wl_screenshot "$E2E_TMP/probe.png" 0 0 1920 1080 || return 1
-  printf '%s %s\n' "$(pixel "$E2E_TMP/probe.png" 700 400)" "$(pixel "$E2E_TMP/probe.png" 20 1060)"
+  printf '%s %s\n' "$(wl_pixel 700 400)" "$(wl_pixel 108 1040)"
 }
+
+_latency_toolbar_shown() { [[ $(wl_pixel 108 1040) == FFFFFF ]]; }
 
 scenario() {
   local runs=${LATENCY_RUNS:-7}
   wl_grant_screenshot
+  wait_for 30 "the screenshot portal to start" wl_portal_has_screenshot
   local a=$E2E_TMP/bg-a.png
   "$IM_CONVERT" -size 1920x1080 xc:'#3366CC' "PNG24:$a"
   wl_set_background "$a"
   WL_SPAWNED_BG=$WL_SPAWNED
   wl_app_start
   wl_app_window
-  wait_for 10 "the start panel" test -n "$(wl_pixel 16 16)"
+  wait_for 10 "the tool bar" _latency_toolbar_shown
   sleep 1 # let the start-up settle before the first measurement
-  local toolbar
-  toolbar=$(wl_pixel 20 1060)
+  # Between the tool bar's first two buttons: its white background.
+  local toolbar=FFFFFF
 
   local i want t0 t1 times=() pair
   for ((i = 1; i <= runs; i++)); do

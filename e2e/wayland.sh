@@ -16,6 +16,7 @@
 #                             WL_SPAWNED
 #   wl_activation_env VAR=... add variables to what D-Bus-started services see
 #   wl_grant_screenshot       let the portal take screenshots without asking
+#   wl_portal_has_screenshot  the portal is up and offers screenshots
 #   wl_set_background FILE    show FILE one to one on the output (swaybg) and
 #                             wait until a screenshot shows exactly it
 #   wl_app_start [ARGS...]    start $APP on Qt's wayland platform (APP_PID),
@@ -238,7 +239,9 @@ wl_grant_screenshot() {
     fail "could not grant the screenshot permission"
 }
 
-# wl_portal_has_screenshot: the portal exports the Screenshot interface.
+# wl_portal_has_screenshot: the portal exports the Screenshot interface (the
+# first call starts the portal and its backends, which takes seconds on a
+# busy machine: a session usually has it running before anyone captures).
 wl_portal_has_screenshot() {
   wl_run dbus-send --session --print-reply=literal --dest=org.freedesktop.portal.Desktop \
     /org/freedesktop/portal/desktop org.freedesktop.DBus.Properties.Get \
