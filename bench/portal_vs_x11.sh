@@ -7,6 +7,7 @@
 #   bash e2e/run-scenario.sh bench/portal_vs_x11.sh build/bench/portal_bench
 #
 # Extra Google Benchmark flags go in PORTAL_BENCH_ARGS.
+# shellcheck disable=SC2034 # read by run-scenario.sh
 E2E_DESKTOP=wayland
 
 scenario() {

@@ -12,6 +12,7 @@
 # of one pixel each) takes about 50-100 ms, which bounds the resolution.
 # LATENCY_RUNS (default 7) sets the number of captures; the median and the
 # range are printed.
+# shellcheck disable=SC2034 # read by run-scenario.sh
 E2E_DESKTOP=wayland
 
 _latency_pixel_pair() { # prints the surface pixel and the tool bar pixel

@@ -107,7 +107,7 @@ source "$SCENARIO"
 declare -F scenario >/dev/null || fail "$SCENARIO defines no function 'scenario'"
 case $E2E_DESKTOP in
   x11) e2e_start_desktop ;;
-  wayland) wl_start_desktop ;;
+  wayland) wl_start_desktop "$E2E_SCREEN_W" "$E2E_SCREEN_H" ;;
   *) fail "unknown E2E_DESKTOP '$E2E_DESKTOP'" ;;
 esac
 scenario

@@ -47,7 +47,6 @@ WL_DISPLAY=
 WL_ENV=()
 WL_SESSION_PID= # leader of the process session that holds the desktop
 WL_DIR=         # $E2E_TMP/wl: runtime dir, home, private /tmp, binaries
-WL_POINTER_PID=
 WL_SPAWNED=
 WL_OUTPUT=HEADLESS-1
 WL_SYSTEM_USER=zentrim-e2e-wl
@@ -177,7 +176,8 @@ EOF
   fi
   local env_words
   env_words=$(printf '%q ' "${WL_ENV[@]}")
-  local leader_script="
+  local leader_script
+  leader_script="
     set -e
     echo \$\$ >$(printf '%q' "$WL_DIR/leader.pid")
     if [[ -n '$user_exec' ]]; then
@@ -220,7 +220,6 @@ EOF
   mkfifo -m 644 "$WL_DIR/pointer.in"
   # Opened read-write: opening a FIFO only for reading would wait for a writer.
   wl_spawn "$WL_DIR/bin/wl-pointer-device" "$width" "$height" <>"$WL_DIR/pointer.in" >"$WL_DIR/pointer.log" 2>&1
-  WL_POINTER_PID=$WL_SPAWNED
   exec {WL_POINTER_FD}>"$WL_DIR/pointer.in"
   WL_POINTER_SEQ=0
   wait_for 10 "the virtual pointer on the seat" _wl_seat_has_pointer

@@ -2,6 +2,7 @@
 # On a Wayland desktop whose D-Bus session has no desktop portal, "Capture"
 # shows a message that says so and leaves the start panel as it was: no
 # blank surface.
+# shellcheck disable=SC2034 # read by run-scenario.sh
 E2E_DESKTOP=wayland
 
 scenario() {
@@ -18,6 +19,7 @@ CONF
   wl_spawn dbus-daemon --config-file="$conf" --nofork --nopidfile >"$WL_DIR/bare-bus.log" 2>&1
   wait_for 5 "the bare session bus" test -S "$bus"
 
+  # shellcheck disable=SC2034 # read by wl_app_start
   WL_APP_ENV=(DBUS_SESSION_BUS_ADDRESS="unix:path=$bus")
   wl_app_start
   wl_app_window

@@ -2,6 +2,7 @@
 # On a Wayland desktop (headless sway) the program starts on Qt's wayland
 # platform and shows its window: sway lists it visible under the program's
 # name, and the screen shows the white start panel on the lavender viewport.
+# shellcheck disable=SC2034 # read by run-scenario.sh
 E2E_DESKTOP=wayland
 
 scenario() {
