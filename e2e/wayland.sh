@@ -46,6 +46,7 @@ WL_USER=
 WL_DISPLAY=
 WL_ENV=()
 WL_SESSION_PID= # leader of the process session that holds the desktop
+WL_APP_SESSIONS=() # the program's own sessions: what it leaves running is stopped too
 WL_DIR=         # $E2E_TMP/wl: runtime dir, home, private /tmp, binaries
 WL_SPAWNED=
 WL_OUTPUT=HEADLESS-1
@@ -340,8 +341,12 @@ wl_same_but_cursor() {
 WL_APP_ENV=()
 wl_app_start() {
   [[ -n ${WL_APP:-} && -x $WL_APP ]] || fail "program not found or not executable: '${APP:-}'"
-  (_wl_exec_bg QT_QPA_PLATFORM=wayland "${WL_APP_ENV[@]}" "$WL_APP" "$@") >"$E2E_TMP/app.log" 2>&1 &
+  # In a session of its own (setsid execs in place here: the subshell leads
+  # no process group), so that helpers it leaves behind are found and
+  # stopped with the desktop.
+  (_wl_exec_bg QT_QPA_PLATFORM=wayland "${WL_APP_ENV[@]}" setsid "$WL_APP" "$@") >"$E2E_TMP/app.log" 2>&1 &
   APP_PID=$!
+  WL_APP_SESSIONS+=("$APP_PID")
   APP_STATUS=
   e2e_log "started $APP on $WL_DISPLAY (pid $APP_PID)"
 }
@@ -372,16 +377,18 @@ wl_app_window() {
 
 # --- stopping ------------------------------------------------------------------
 
-# _wl_session_pids: the live processes of the desktop's session.
+# _wl_session_pids: the live processes of the desktop's session and of the
+# program's sessions.
 _wl_session_pids() {
-  [[ -n $WL_SESSION_PID ]] || return 0
+  local sessions=" $WL_SESSION_PID ${WL_APP_SESSIONS[*]} "
+  [[ -n ${sessions// /} ]] || return 0
   local file line pid state session
   for file in /proc/[0-9]*/stat; do
     read -r line 2>/dev/null <"$file" || continue
     pid=${line%% *}
     # the fields after the command name: state ppid pgrp session ...
     read -r state _ _ session _ <<<"${line##*) }"
-    [[ $session == "$WL_SESSION_PID" && $state != Z ]] && echo "$pid"
+    [[ $sessions == *" $session "* && $state != Z ]] && echo "$pid"
   done
   return 0
 }
@@ -406,4 +413,5 @@ wl_stop_desktop() {
   fi
   wait "$WL_SESSION_PID" 2>/dev/null || true
   WL_SESSION_PID=
+  WL_APP_SESSIONS=()
 }
