@@ -29,18 +29,25 @@
 #   wl_drag X0 Y0 X1 Y1 [STEPS]  press, move in steps, release
 #   wl_screenshot FILE [X Y W H] the output, or a region of it (grim)
 #   wl_pixel X Y              RRGGBB on the output now
+#   wl_same_but_cursor A B    two output pictures agree but for the corner
+#                             where the parked cursor is drawn
 #   wl_clipboard_types        the clipboard's MIME types, one per line
 #   wl_clipboard_save TYPE FILE  the clipboard's data of TYPE into FILE
 #   wl_stop_desktop           stop everything started here (also called by
 #                             e2e_cleanup)
+#
+# The program runs from a copy in $WL_DIR/bin ($WL_APP), since the build may
+# lie where the desktop's user cannot enter. sway tiles it over the whole
+# output, so client and output coordinates coincide.
 #
 # When the tests run as root (CI), the desktop runs as the system user
 # zentrim-e2e-wl (created on first use: sway refuses to run as root) inside
 # a private mount namespace whose /tmp is a directory of the scenario, so
 # that files the portal writes to a fixed name in /tmp do not meet another
 # desktop's. As a normal user everything runs as that user with the real
-# /tmp. Every process belongs to one session (setsid) or was started here,
-# and the cleanup stops exactly those, never anything found by name.
+# /tmp. Every process belongs to the desktop's session or the program's
+# (setsid), or was started here, and the cleanup stops exactly those, never
+# anything found by name.
 
 WL_USER=
 WL_DISPLAY=
