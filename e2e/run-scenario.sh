@@ -93,8 +93,9 @@ trap _finish EXIT
 ) </dev/null >/dev/null 2>&1 &
 WATCHDOG_PID=$!
 
-e2e_start_desktop
+# Read first: a scenario may choose its desktop (E2E_SCREEN_*, E2E_WM).
 # shellcheck disable=SC1090
 source "$SCENARIO"
 declare -F scenario >/dev/null || fail "$SCENARIO defines no function 'scenario'"
+e2e_start_desktop
 scenario
