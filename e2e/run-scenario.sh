@@ -99,8 +99,8 @@ trap _finish EXIT
 ) </dev/null >/dev/null 2>&1 &
 WATCHDOG_PID=$!
 
-# The scenario file only defines things; E2E_DESKTOP (x11 unless it sets
-# wayland) says which desktop it runs on.
+# Read first: a scenario may choose its desktop (E2E_DESKTOP=wayland for the
+# headless sway of e2e/wayland.sh; on X11 E2E_SCREEN_*, E2E_WM).
 E2E_DESKTOP=x11
 # shellcheck disable=SC1090
 source "$SCENARIO"

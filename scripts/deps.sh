@@ -24,6 +24,9 @@ BUILD_PACKAGES=(
 )
 TEST_PACKAGES=(
   xvfb xauth openbox xdotool xclip x11-utils
+  # Monitors, resources and wallpaper of the other desktops the capture is
+  # checked on.
+  x11-xserver-utils feh
   imagemagick
   cups printer-driver-cups-pdf poppler-utils
   # The Wayland desktop (e2e/wayland.sh): headless sway with a wallpaper,
