@@ -195,7 +195,8 @@ QByteArray readToEnd(int fd, std::int64_t expected, const QString& path) {
                 }
                 bytes.resize(static_cast<qsizetype>(got + kChunk));
             }
-            const auto want = static_cast<std::size_t>(std::min<std::int64_t>(kChunk, bytes.size() - got));
+            const auto want =
+                static_cast<std::size_t>(std::min<std::int64_t>(kChunk, bytes.size() - got));
             const ssize_t n = ::read(fd, bytes.data() + got, want);
             if (n < 0 && errno == EINTR) {
                 continue;
