@@ -160,6 +160,10 @@ e2e_cleanup() {
   for pid in "${E2E_EXTRA_PIDS[@]}"; do _stop_pid "$pid"; done
   E2E_EXTRA_PIDS=()
   _stop_pid "$APP_PID"
+  # A clipboard helper the program left behind (not our child).
+  if [[ -n ${APP:-} && -n ${DISPLAY:-} ]]; then
+    for pid in $(clipboard_helpers); do _stop_pid "$pid"; done
+  fi
   _stop_pid "$OPENBOX_PID"
   _stop_pid "$XVFB_PID"
   APP_PID='' OPENBOX_PID='' XVFB_PID=''
@@ -467,9 +471,42 @@ clipboard_set_text() {
 }
 
 # clipboard_png FILE: the clipboard's picture as PNG.
-clipboard_png() {
-  timeout 5 xclip -selection clipboard -t image/png -o >"$1" 2>/dev/null && [[ -s $1 ]]
+clipboard_png() { clipboard_get image/png "$1"; }
+
+# clipboard_get TYPE FILE: the clipboard's contents in TYPE (non-empty).
+clipboard_get() {
+  timeout 5 xclip -selection clipboard -t "$1" -o >"$2" 2>/dev/null && [[ -s $2 ]]
 }
+
+# --- the program's processes ------------------------------------------------------------
+
+# our_processes: the PIDs of the program and of its clipboard helper
+# (beside it, zentrim-screen-clipboard) that run on this scenario's display,
+# one per line. Ended processes not yet reaped do not count.
+our_processes() {
+  local helper=${APP%/*}/zentrim-screen-clipboard dir
+  for dir in /proc/[0-9]*; do
+    # -ef compares the files themselves: no process started per entry.
+    [[ $dir/exe -ef $APP || $dir/exe -ef $helper ]] || continue
+    _pid_gone "${dir#/proc/}" && continue
+    grep -qxz "DISPLAY=$DISPLAY" "$dir/environ" 2>/dev/null || continue
+    printf '%s\n' "${dir#/proc/}"
+  done
+}
+
+# clipboard_helpers: the PIDs of our clipboard helpers on this display.
+clipboard_helpers() {
+  local helper=${APP%/*}/zentrim-screen-clipboard pid
+  for pid in $(our_processes); do
+    [[ /proc/$pid/exe -ef $helper ]] && printf '%s\n' "$pid"
+  done
+  return 0
+}
+
+# helper_count: how many clipboard helpers of ours run on this display.
+helper_count() { clipboard_helpers | grep -c . || true; }
+
+no_process_of_ours() { [[ -z $(our_processes) ]]; }
 
 # --- the program's main window ------------------------------------------------------
 
@@ -515,6 +552,22 @@ _xev_sees_marker() {
 window_was_unmapped() { grep -qE '^(UnmapNotify|DestroyNotify)' "$1"; }
 
 # --- steps the scenarios share ------------------------------------------------------------
+
+# click_exit WIN: presses "Exit", at the client's bottom-right corner in any
+# window size.
+click_exit() {
+  local w h
+  read -r _ _ w h < <(win_client_geometry "$1")
+  click_client "$1" $((w - 57)) $((h - 37))
+}
+
+# close_window WIN: closes WIN the way its title bar's close button does
+# (the window manager asks the program to close it; Alt+F4 in
+# e2e/openbox-rc.xml).
+close_window() {
+  xdotool windowactivate --sync "$1" 2>/dev/null || true
+  xdotool key --clearmodifiers alt+F4
+}
 
 ZS_CAPTURE_BUTTON=(56 733) # the tool bar's "Capture" in the start-up window
 

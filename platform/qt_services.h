@@ -1,8 +1,11 @@
 #pragma once
 
+#include "clipboard_payload.h"
 #include "services.h"
 
 #include <QElapsedTimer>
+
+#include <memory>
 
 // The services over Qt and the window system.
 namespace zs {
@@ -38,10 +41,19 @@ private:
     QElapsedTimer m_clock;
 };
 
+// The image goes on the clipboard as image/png and image/bmp, each encoded
+// once in the background (ClipboardPayload).
 class QtClipboard final : public IClipboard {
 public:
     void clear() override;
     void setImage(const QImage& image) override;
+    // Once the event loop has ended: if the clipboard still holds our last
+    // image, leaves it to a clipboard manager or to the helper process that
+    // keeps it after we end (clipboard_keeper.h).
+    void keepAfterExit();
+
+private:
+    std::weak_ptr<ClipboardPayload> m_current;
 };
 
 class QtFileDialogs final : public IFileDialogs {

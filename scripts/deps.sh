@@ -13,6 +13,8 @@ BUILD_PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev libglx-dev libvulkan-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libturbojpeg0-dev
+  # ISA-L's deflate for the clipboard's PNG files.
+  libisal-dev
   # Screen grabs through XCB, with shared memory.
   libxcb1-dev libxcb-shm0-dev libx11-xcb-dev libx11-dev
   fonts-dejavu-core fonts-liberation
