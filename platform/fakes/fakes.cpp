@@ -66,12 +66,14 @@ void FakeEventPump::processEvents(double) {
 
 void FakeClipboard::clear() {
     image = QImage();
+    payload.reset();
     hasText = false;
     m_log.push_back("clipboard clear");
 }
 
 void FakeClipboard::setImage(const QImage& img) {
     image = img;
+    payload = img.isNull() ? nullptr : std::make_shared<ClipboardPayload>(img);
     ++sets;
     m_log.push_back("clipboard set");
 }

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "../clipboard_payload.h"
 #include "../services.h"
 
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -79,6 +81,9 @@ public:
     void clear() override;
     void setImage(const QImage& image) override;
     QImage image;
+    // What another program pasting from it would get, as the Qt clipboard
+    // offers it: the same formats and encodings. Null while empty.
+    std::shared_ptr<ClipboardPayload> payload;
     bool hasText = true; // something else is on it before the first crop
     int sets = 0;
 
