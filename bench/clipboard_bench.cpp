@@ -286,11 +286,11 @@ void BM_ReleaseToOffered(benchmark::State& state) {
     zs::fakes::FakeServices fake;
     fake.screen.size = k4K;
     fake.screen.available = QRect(QPoint(0, 0), k4K);
-    fake.screen.content = crop4K();
+    fake.capture.content = crop4K();
     zs::QtClipboard qtClipboard;
-    zs::Services services{fake.screen,  fake.windowOrder, fake.pump,
-                          qtClipboard,  fake.dialogs,     fake.printer,
-                          fake.pointer, fake.messages,    fake.application};
+    zs::Services services{fake.screen,   fake.capture,    fake.windowOrder, fake.pump,
+                          qtClipboard,   fake.dialogs,    fake.printer,     fake.pointer,
+                          fake.messages, fake.application};
     zs::app::Form1 f(services);
     f.start();
     f.Command1_Click(5); // capture
