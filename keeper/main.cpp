@@ -2,10 +2,12 @@
 // Screen has ended.
 //
 //   zentrim-screen-clipboard --x11 [--from WINDOW]
+//   zentrim-screen-clipboard --wayland
 //
 // Reads the picture's formats from standard input (handoff.h), takes the
-// X11 clipboard (only while WINDOW, given in hexadecimal, still owns it),
-// writes one line to standard output and closes it:
+// X11 clipboard (only while WINDOW, given in hexadecimal, still owns it) or
+// the Wayland clipboard of the first seat (through the data-control
+// protocol), writes one line to standard output and closes it:
 //   "owner"       it owns the clipboard and serves it from now on;
 //   "gone"        the clipboard had changed hands: nothing to keep;
 //   "error TEXT"  it could not.
@@ -14,6 +16,7 @@
 // be started by hand.
 
 #include "handoff.h"
+#include "wayland_clipboard_owner.h"
 #include "x11_clipboard_owner.h"
 
 #include <csignal>
@@ -49,7 +52,7 @@ void report(const std::string& line) {
 }
 
 int usage() {
-    std::fputs("usage: zentrim-screen-clipboard --x11 [--from WINDOW]\n"
+    std::fputs("usage: zentrim-screen-clipboard --x11 [--from WINDOW] | --wayland\n"
                "Started by Zentrim Screen to keep its picture on the clipboard.\n",
                stderr);
     return 2;
@@ -63,11 +66,14 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
 
     bool x11 = false;
+    bool wayland = false;
     xcb_window_t from = XCB_NONE;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--x11") {
             x11 = true;
+        } else if (arg == "--wayland") {
+            wayland = true;
         } else if (arg == "--from" && i + 1 < argc) {
             char* end = nullptr;
             const unsigned long value = std::strtoul(argv[++i], &end, 16);
@@ -79,7 +85,7 @@ int main(int argc, char** argv) {
             return usage();
         }
     }
-    if (!x11) {
+    if (x11 == wayland || (wayland && from != XCB_NONE)) {
         return usage();
     }
 
@@ -88,6 +94,17 @@ int main(int argc, char** argv) {
     if (!zs::handoff::read(STDIN_FILENO, targets, error)) {
         report("error " + error);
         return 1;
+    }
+
+    if (wayland) {
+        zs::keeper::WaylandClipboardOwner owner(std::move(targets));
+        if (!owner.connect(error) || !owner.take(error)) {
+            report("error " + error);
+            return 1;
+        }
+        report("owner");
+        owner.serve();
+        return 0;
     }
 
     zs::keeper::X11ClipboardOwner owner(std::move(targets));

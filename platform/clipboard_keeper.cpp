@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QtDebug>
 
 #include <cerrno>
@@ -233,7 +234,28 @@ HelperRun runHelper(const QString& program, const QStringList& arguments, Clipbo
     return run;
 }
 
+namespace {
+
+QString helperPath() {
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QString::fromLatin1(kHelperName));
+}
+
+Outcome reported(const HelperRun& run) {
+    if (run.outcome == Outcome::Failed) {
+        qWarning("The picture could not be kept on the clipboard: %s", run.message.c_str());
+    }
+    return run.outcome;
+}
+
+} // namespace
+
 Outcome keepAfterExit(ClipboardPayload& payload) {
+    // Wayland: Qt has seen no other client take the clipboard (the caller
+    // asked), and the helper sets it through data-control where the
+    // compositor offers that.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        return reported(runHelper(helperPath(), {QStringLiteral("--wayland")}, payload, 5000));
+    }
     xcb_connection_t* c = x11::connection();
     if (c == nullptr) {
         return Outcome::Unsupported;
@@ -249,15 +271,10 @@ Outcome keepAfterExit(ClipboardPayload& payload) {
     if (selectionOwner(c, internAtom(c, "CLIPBOARD_MANAGER")) != XCB_NONE) {
         return Outcome::Manager; // Qt asks it to save the formats when it closes
     }
-    const QString program =
-        QDir(QCoreApplication::applicationDirPath()).filePath(QString::fromLatin1(kHelperName));
-    const HelperRun run = runHelper(
-        program, {QStringLiteral("--x11"), QStringLiteral("--from"), QString::number(owner, 16)},
-        payload, 5000);
-    if (run.outcome == Outcome::Failed) {
-        qWarning("The picture could not be kept on the clipboard: %s", run.message.c_str());
-    }
-    return run.outcome;
+    return reported(
+        runHelper(helperPath(),
+                  {QStringLiteral("--x11"), QStringLiteral("--from"), QString::number(owner, 16)},
+                  payload, 5000));
 }
 
 } // namespace zs::keeper

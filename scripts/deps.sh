@@ -17,12 +17,16 @@ BUILD_PACKAGES=(
   libisal-dev
   # Screen grabs through XCB, with shared memory.
   libxcb1-dev libxcb-shm0-dev libx11-xcb-dev libx11-dev
+  # The clipboard helper's Wayland side (data-control, through wayland-scanner).
+  libwayland-dev libwayland-bin
   fonts-dejavu-core fonts-liberation
 )
 TEST_PACKAGES=(
   xvfb xauth openbox xdotool xclip x11-utils
   imagemagick
   cups printer-driver-cups-pdf poppler-utils
+  # The clipboard helper on a headless Wayland desktop, read with wl-paste.
+  sway wl-clipboard
 )
 
 usage() { echo "usage: $0 [--test]" >&2; exit 2; }
