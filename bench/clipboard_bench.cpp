@@ -28,6 +28,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QPainter>
@@ -212,6 +213,43 @@ void BM_PasteFromHelper4K(benchmark::State& state) {
     state.SetLabel(typeOf(state));
 }
 
+// The same files served by xclip itself: the floor for any owner, set by
+// the X server and the reading xclip.
+void BM_PasteFromXclip4K(benchmark::State& state) {
+    if (!ready(state)) {
+        return;
+    }
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("in"));
+    {
+        QFile in(file);
+        in.open(QIODevice::WriteOnly);
+        in.write(state.range(0) == 0 ? zs::encoding::png(crop4K()) : zs::encoding::bmp(crop4K()));
+    }
+    QProcess server;
+    server.start(QStringLiteral("xclip"),
+                 {QStringLiteral("-quiet"), QStringLiteral("-loops"),
+                  QString::number(state.max_iterations), QStringLiteral("-selection"),
+                  QStringLiteral("clipboard"), QStringLiteral("-t"),
+                  QString::fromLatin1(typeOf(state)), QStringLiteral("-i"), file});
+    server.waitForStarted();
+    // xclip owns the clipboard once it has said so on its error output.
+    server.waitForReadyRead(5000);
+    std::vector<double> times;
+    qint64 bytes = 0;
+    for (auto _ : state) {
+        times.push_back(xclipReceive(QString::fromLatin1(typeOf(state)),
+                                     dir.filePath(QStringLiteral("out")), bytes));
+    }
+    server.waitForFinished(5000);
+    if (bytes == 0) {
+        state.SkipWithError("xclip received nothing");
+        return;
+    }
+    report(state, times, bytes);
+    state.SetLabel(typeOf(state));
+}
+
 // xclip asking for the list of formats: the start-up and round trips every
 // paste above includes.
 void BM_XclipTargets(benchmark::State& state) {
@@ -385,6 +423,7 @@ BENCHMARK(BM_PasteFromProgram4K)
     ->Args({1, 0})
     ->Iterations(7)
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PasteFromXclip4K)->Arg(0)->Arg(1)->Iterations(7)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PasteFromHelper4K)->Arg(0)->Arg(1)->Iterations(7)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ManagerStall4K)->Iterations(5)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReleaseToOffered)->Arg(0)->Arg(1)->Iterations(7)->Unit(benchmark::kMillisecond);
