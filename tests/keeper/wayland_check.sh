@@ -80,10 +80,13 @@ echo taken | wl-copy --foreground >/dev/null 2>&1 &
 COPY_PID=$!
 wait_until 5 gone "$HELPER_PID" || fail "the helper still runs after wl-copy took the clipboard"
 [[ $(wl-paste) == taken ]] || fail "the clipboard does not hold wl-copy's text"
+# Nothing to say on the way out (a sanitizer's report would land here).
+[[ ! -s $WORK/helper.log ]] || fail "the helper wrote: $(head -n 5 "$WORK/helper.log")"
 kill "$COPY_PID"
 COPY_PID=
 
 start_helper
 kill "$SWAY_PID"
 wait_until 5 gone "$HELPER_PID" || fail "the helper still runs after the compositor ended"
+[[ ! -s $WORK/helper.log ]] || fail "the helper wrote: $(head -n 5 "$WORK/helper.log")"
 echo "PASS wayland_check"
