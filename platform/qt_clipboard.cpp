@@ -1,5 +1,7 @@
 #include "clipboard_keeper.h"
 #include "qt_services.h"
+#include "x11_clipboard_transfers.h"
+#include "x11_connection.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -45,6 +47,9 @@ private:
 
 } // namespace
 
+QtClipboard::QtClipboard() = default;
+QtClipboard::~QtClipboard() = default;
+
 void QtClipboard::clear() {
     QGuiApplication::clipboard()->clear();
 }
@@ -56,6 +61,12 @@ void QtClipboard::setImage(const QImage& image) {
     }
     auto payload = std::make_shared<ClipboardPayload>(image);
     m_current = payload;
+    if (m_transfers == nullptr && x11::connection() != nullptr) {
+        m_transfers = std::make_unique<x11::ClipboardTransfers>(x11::connection());
+    }
+    if (m_transfers != nullptr) {
+        m_transfers->setPayload(payload);
+    }
     // The clipboard owns the mime data and, through it, the payload; ours is
     // only a weak reference, so a crop another program has replaced is freed.
     QGuiApplication::clipboard()->setMimeData(new PayloadMimeData(std::move(payload)));

@@ -7,6 +7,10 @@
 
 #include <memory>
 
+namespace zs::x11 {
+class ClipboardTransfers;
+}
+
 // The services over Qt and the window system.
 namespace zs {
 
@@ -44,6 +48,10 @@ private:
 // once in the background (ClipboardPayload).
 class QtClipboard final : public IClipboard {
 public:
+    QtClipboard();
+    ~QtClipboard() override;
+    QtClipboard(const QtClipboard&) = delete;
+    QtClipboard& operator=(const QtClipboard&) = delete;
     void clear() override;
     void setImage(const QImage& image) override;
     // Once the event loop has ended: if the clipboard still holds our last
@@ -53,6 +61,8 @@ public:
 
 private:
     std::weak_ptr<ClipboardPayload> m_current;
+    // X11: our large files go out in 1 MiB pieces (x11_clipboard_transfers.h).
+    std::unique_ptr<x11::ClipboardTransfers> m_transfers;
 };
 
 class QtFileDialogs final : public IFileDialogs {
