@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # deps.sh [--test]: installs the Debian packages needed to build Zentrim
 # Screen, and with --test also those the tests use (virtual X server, window
-# manager, input and clipboard tools, ImageMagick, a PDF printer). Only
+# manager, input and clipboard tools, ImageMagick, a PDF printer, a headless
+# Wayland desktop with the screenshot portal). Only
 # missing packages are installed; as a normal user it prints the command to
 # run instead and exits non-zero.
 set -euo pipefail
@@ -18,15 +19,28 @@ BUILD_PACKAGES=(
   # Screen grabs through XCB, with shared memory.
   libxcb1-dev libxcb-shm0-dev libx11-xcb-dev libx11-dev
   # The clipboard helper's Wayland side (data-control, through wayland-scanner).
-  libwayland-dev libwayland-bin
+  libwayland-bin
   fonts-dejavu-core fonts-liberation
+  # Qt's wayland platform, to run on Wayland desktops.
+  qt6-wayland
+  # The Wayland client library, for the tests' pointer helper and the
+  # clipboard helper.
+  libwayland-dev
 )
 TEST_PACKAGES=(
   xvfb xauth openbox xdotool xclip x11-utils
+  # Monitors, resources and wallpaper of the other desktops the capture is
+  # checked on.
+  x11-xserver-utils feh
   imagemagick
   cups printer-driver-cups-pdf poppler-utils
-  # The clipboard helper on a headless Wayland desktop, read with wl-paste.
-  sway wl-clipboard
+  # The Wayland desktop (e2e/wayland.sh): headless sway with a wallpaper,
+  # screenshots and the clipboard from outside, a D-Bus session, PipeWire
+  # (the wlr portal backend will not start without it) and the screenshot
+  # portal (the gtk backend provides the access check the portal needs).
+  sway swaybg grim wl-clipboard jq
+  dbus-daemon dbus-bin pipewire
+  xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk
 )
 
 usage() { echo "usage: $0 [--test]" >&2; exit 2; }
