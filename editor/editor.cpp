@@ -13,8 +13,9 @@ constexpr std::int16_t kFalse = 0;
 
 } // namespace
 
-Handlers::Handlers(const Controls& controls, const Variables& variables, Services& services)
-    : c(controls), v(variables), s(services) {}
+// The editor asks no service of its own; it takes them as every subsystem does.
+Handlers::Handlers(const Controls& controls, const Variables& variables, Services& /*services*/)
+    : c(controls), v(variables) {}
 
 // ---------------------------------------------------------------- the panel
 

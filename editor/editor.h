@@ -60,7 +60,6 @@ private:
 
     Controls c;
     Variables v;
-    Services& s;
 };
 
 } // namespace zs::editor
