@@ -89,6 +89,13 @@ std::uint32_t le32(const unsigned char* p) {
 
 } // namespace
 
+QSize gifCanvasSize(const unsigned char* d, std::int64_t n) {
+    if (n < 10 || std::memcmp(d, "GIF8", 4) != 0) {
+        return QSize();
+    }
+    return QSize(static_cast<int>(le16(d + 6)), static_cast<int>(le16(d + 8)));
+}
+
 bool bmpComplete(const unsigned char* d, std::int64_t n) {
     if (n < 26 || d[0] != 'B' || d[1] != 'M') {
         return false;
@@ -148,7 +155,12 @@ QImage decodePicture(const QByteArray& bytes, const QString& path) {
                  .arg(path, probe.errorString()));
     }
     const QByteArray format = probe.format();
-    const QSize size = probe.size();
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
+    // A GIF's reader reports the size of its first frame but draws every
+    // frame on the whole canvas the header declares: a file of 24 bytes can
+    // ask for a canvas of 3072 x 46591 and keep the decoder busy for
+    // seconds. The canvas is held to the same limits.
+    const QSize size = format == "gif" ? gifCanvasSize(data, bytes.size()) : probe.size();
     if (size.isValid() && !pictureSizeAllowed(size)) {
         fail(Error::Code::OutOfMemory,
              QStringLiteral("The picture \"%1\" is %2 x %3 pixels; the largest that can be loaded "
@@ -161,7 +173,6 @@ QImage decodePicture(const QByteArray& bytes, const QString& path) {
     }
     QImageReader::setAllocationLimit(kDecoderAllocationLimitMiB);
 
-    const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
     const bool complete = format == "jpeg"  ? jpegComplete(data, bytes.size())
                           : format == "bmp" ? bmpComplete(data, bytes.size())
                                             : true;

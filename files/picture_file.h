@@ -37,6 +37,10 @@ bool bmpComplete(const unsigned char* data, std::int64_t size);
 // decodes. `path` names the file in messages. Throws as loadPictureFile does.
 QImage decodePicture(const QByteArray& bytes, const QString& path);
 
+// The canvas (logical screen) a GIF file declares in its header; an invalid
+// size when the bytes are not a GIF header.
+QSize gifCanvasSize(const unsigned char* data, std::int64_t size);
+
 // Reads a picture file in any format Qt's image readers know, judged by the
 // content rather than the name. An empty name gives the empty picture. Throws
 // zs::Error(File) for a file that is missing, cannot be read, is not a
