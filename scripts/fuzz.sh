@@ -34,7 +34,7 @@ export QT_LOGGING_RULES='qt.gui.imageio*=false'
 
 status=0
 nice -n 19 "$build/fuzz/${target}_fuzz" -max_total_time="$seconds" -rss_limit_mb=4096 \
-  -timeout=30 -print_final_stats=1 -artifact_prefix="$artifacts/" \
+  -timeout=120 -print_final_stats=1 -artifact_prefix="$artifacts/" \
   "$work" "fuzz/corpus/$target" "fuzz/regressions/$target" || status=$?
 
 if [[ $merge == --merge ]]; then
