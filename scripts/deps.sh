@@ -13,14 +13,18 @@ BUILD_PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev libglx-dev libvulkan-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libturbojpeg0-dev
-  # Screen grabs through XCB, with shared memory.
-  libxcb1-dev libxcb-shm0-dev libx11-xcb-dev libx11-dev
+  # Screen grabs through XCB, with shared memory; the soak benchmark counts
+  # the program's X resources (X-Resource).
+  libxcb1-dev libxcb-shm0-dev libx11-xcb-dev libx11-dev libxcb-res0-dev
   fonts-dejavu-core fonts-liberation
 )
 TEST_PACKAGES=(
   xvfb xauth openbox xdotool xclip x11-utils
   imagemagick
   cups printer-driver-cups-pdf poppler-utils
+  # The sanitized build and the fuzz targets (clang, its sanitizer and
+  # libFuzzer runtimes) and the static checks.
+  clang-14 libclang-rt-14-dev clang-tidy-14
 )
 
 usage() { echo "usage: $0 [--test]" >&2; exit 2; }
