@@ -35,6 +35,7 @@ int main(int argc, char** argv) {
     zs::Services services = qt.services();
     zs::app::Form1 window(services);
     window.start();
-    const int code = qt.application.quitRequested() ? qt.application.exitCode() : app.exec();
+    const int code =
+        qt.application.quitRequested() ? qt.application.exitCode() : QApplication::exec();
     return qt.application.quitRequested() ? qt.application.exitCode() : code;
 }

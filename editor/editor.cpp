@@ -111,7 +111,7 @@ void Handlers::Command7_Click() {
     }
 }
 
-void Handlers::refuseOversize(QSize px) const {
+void Handlers::refuseOversize(QSize px) {
     // A negative size is left to the canvas, which refuses it itself.
     if (px.width() >= 0 && px.height() >= 0 && !canvasSizeAllowed(px)) {
         throw Error(Error::Code::InvalidValue,

@@ -56,7 +56,7 @@ public:
 
 private:
     // Throws zs::Error(InvalidValue) for a canvas size beyond the limit.
-    void refuseOversize(QSize px) const;
+    static void refuseOversize(QSize px);
 
     Controls c;
     Variables v;

@@ -2,7 +2,6 @@
 
 #include "x11_connection.h"
 
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -135,7 +134,8 @@ public:
             return false;
         }
         void* address = shmat(id, nullptr, 0);
-        if (address == reinterpret_cast<void*>(-1)) {
+        // shmat's error value is the address -1.
+        if (address == reinterpret_cast<void*>(-1)) { // NOLINT(performance-no-int-to-ptr)
             shmctl(id, IPC_RMID, nullptr);
             return false;
         }

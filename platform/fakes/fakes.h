@@ -40,7 +40,7 @@ class FakeWindowOrder final : public IWindowOrder {
 public:
     explicit FakeWindowOrder(Log& log) : m_log(log) {}
     void setWindowPos(QWidget& window, bool onTop, const QRect& outerPx) override;
-    QMargins frameMargins(const QWidget&) const override { return frame; }
+    QMargins frameMargins(const QWidget& /*window*/) const override { return frame; }
     bool isOnScreen(const QWidget& window) const override;
 
     // 4 + 4 pixels across and 27 + 4 down: 120 x 465 twips at 15 twips per
@@ -123,7 +123,7 @@ private:
 class FakeMessages final : public IMessages {
 public:
     explicit FakeMessages(Log& log) : m_log(log) {}
-    void showError(QWidget*, const QString& title, const QString& text) override;
+    void showError(QWidget* /*owner*/, const QString& title, const QString& text) override;
     std::vector<QString> errors;
 
 private:

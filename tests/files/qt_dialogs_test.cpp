@@ -71,7 +71,7 @@ std::optional<QString> withDialog(const std::function<std::optional<QString>()>&
         whenListed(dialog);
     };
     QTimer::singleShot(0, poll);
-    const std::optional<QString> result = open();
+    std::optional<QString> result = open();
     EXPECT_TRUE(seen);
     return result;
 }
