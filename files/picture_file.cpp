@@ -159,17 +159,20 @@ QImage decodePicture(const QByteArray& bytes, const QString& path, const Picture
     // A GIF's reader reports the size of its first frame but draws every
     // frame on the whole canvas the header declares: a file of 24 bytes can
     // ask for a canvas of 3072 x 46591 and keep the decoder busy for
-    // seconds. The canvas is held to the same limits.
-    const QSize size = format == "gif" ? gifCanvasSize(data, bytes.size()) : probe.size();
-    if (size.isValid() && !pictureSizeAllowed(size, limits)) {
-        fail(Error::Code::OutOfMemory,
-             QStringLiteral("The picture \"%1\" is %2 x %3 pixels; the largest that can be loaded "
-                            "has %4 pixels and %5 pixels a side")
-                 .arg(path)
-                 .arg(size.width())
-                 .arg(size.height())
-                 .arg(limits.maxPixels)
-                 .arg(limits.maxSide));
+    // seconds. The canvas is held to the same limits as the reported size
+    // (which is larger when the canvas is declared empty).
+    const QSize canvas = format == "gif" ? gifCanvasSize(data, bytes.size()) : QSize();
+    for (const QSize size : {probe.size(), canvas}) {
+        if (size.isValid() && !pictureSizeAllowed(size, limits)) {
+            fail(Error::Code::OutOfMemory,
+                 QStringLiteral("The picture \"%1\" is %2 x %3 pixels; the largest that can be "
+                                "loaded has %4 pixels and %5 pixels a side")
+                     .arg(path)
+                     .arg(size.width())
+                     .arg(size.height())
+                     .arg(limits.maxPixels)
+                     .arg(limits.maxSide));
+        }
     }
     QImageReader::setAllocationLimit(kDecoderAllocationLimitMiB);
 

@@ -158,6 +158,12 @@ TEST(DecodePicture, RefusesDamagedOversizedAndForeignBytesWithTheRightError) {
          QByteArray("GIF89a\x00\x0c\xff\xb5\x34\x00\x00\x2c\x35\x35\x00\x10\x01\x02\x00\x00\x3b",
                     23),
          Error::Code::OutOfMemory, "3072 x 46591"},
+        // An empty canvas: the reader then reports the frame's size.
+        {"GIF frame of 13877 x 10498 on an empty canvas",
+         QByteArray("\x47\x49\x46\x38\x39\x61\x00\x00\x01\x10\xf0\x21\xf9\x04\x00\x00\x34\x00\x00"
+                    "\x2c\x35\x35\x02\x29\x00\x01\x00\x00\x02\x01\x00\x3b",
+                    32),
+         Error::Code::OutOfMemory, "13877 x 10498"},
     };
     for (const Case& c : cases) {
         try {
