@@ -15,6 +15,7 @@
 #include "fakes.h"
 #include "form1.h"
 #include "qt_services.h"
+#include "screen_capture.h"
 #include "x11_connection.h"
 
 #include <benchmark/benchmark.h>
@@ -149,11 +150,18 @@ struct Window {
         const QSize size(1920, 1080);
         fake.screen.size = size;
         fake.screen.available = QRect(QPoint(0, 0), size);
-        fake.screen.content = zs::fakes::patternImage(size);
+        fake.capture.content = zs::fakes::patternImage(size);
+        if (onX11()) {
+            // The backend the program would choose: shared memory when the
+            // server offers it.
+            qtCapture = zs::chooseScreenCapture(zs::CaptureSession::current());
+        }
         services = std::make_unique<zs::Services>(zs::Services{
-            onX11() ? static_cast<zs::IScreen&>(qtScreen) : fake.screen, fake.windowOrder,
-            fake.pump, onX11() ? static_cast<zs::IClipboard&>(qtClipboard) : fake.clipboard,
-            fake.dialogs, fake.printer, fake.pointer, fake.messages, fake.application});
+            onX11() ? static_cast<zs::IScreen&>(qtScreen) : fake.screen,
+            qtCapture ? *qtCapture : static_cast<zs::IScreenCapture&>(fake.capture),
+            fake.windowOrder, fake.pump,
+            onX11() ? static_cast<zs::IClipboard&>(qtClipboard) : fake.clipboard, fake.dialogs,
+            fake.printer, fake.pointer, fake.messages, fake.application});
         f = std::make_unique<zs::app::Form1>(*services);
         f->start();
         settle();
@@ -189,6 +197,7 @@ struct Window {
 
     zs::fakes::FakeServices fake;
     zs::QtScreen qtScreen;
+    std::unique_ptr<zs::IScreenCapture> qtCapture;
     zs::QtClipboard qtClipboard;
     std::unique_ptr<zs::Services> services;
     std::unique_ptr<zs::app::Form1> f;
