@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # deps.sh [--test]: installs the Debian packages needed to build Zentrim
 # Screen, and with --test also those the tests use (virtual X server, window
-# manager, input and clipboard tools, ImageMagick, a PDF printer). Only
+# manager, input and clipboard tools, ImageMagick, a PDF printer, a headless
+# Wayland desktop with the screenshot portal). Only
 # missing packages are installed; as a normal user it prints the command to
 # run instead and exits non-zero.
 set -euo pipefail
@@ -17,11 +18,25 @@ BUILD_PACKAGES=(
   # the program's X resources (X-Resource).
   libxcb1-dev libxcb-shm0-dev libx11-xcb-dev libx11-dev libxcb-res0-dev
   fonts-dejavu-core fonts-liberation
+  # Qt's wayland platform, to run on Wayland desktops.
+  qt6-wayland
+  # The Wayland client library, for the tests' pointer helper.
+  libwayland-dev
 )
 TEST_PACKAGES=(
   xvfb xauth openbox xdotool xclip x11-utils
+  # Monitors, resources and wallpaper of the other desktops the capture is
+  # checked on.
+  x11-xserver-utils feh
   imagemagick
   cups printer-driver-cups-pdf poppler-utils
+  # The Wayland desktop (e2e/wayland.sh): headless sway with a wallpaper,
+  # screenshots and the clipboard from outside, a D-Bus session, PipeWire
+  # (the wlr portal backend will not start without it) and the screenshot
+  # portal (the gtk backend provides the access check the portal needs).
+  sway swaybg grim wl-clipboard jq
+  dbus-daemon dbus-bin pipewire
+  xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk
   # The sanitized build and the fuzz targets (clang, its sanitizer and
   # libFuzzer runtimes) and the static checks.
   clang-14 libclang-rt-14-dev clang-tidy-14

@@ -42,7 +42,10 @@ void FakeWindowOrder::setWindowPos(QWidget& /*window*/, bool onTop, const QRect&
 }
 
 bool FakeWindowOrder::isOnScreen(const QWidget& window) const {
-    if (!window.isMinimized() && window.isVisible()) {
+    if (!window.isVisible()) {
+        return false;
+    }
+    if (!window.isMinimized()) {
         m_onScreenLeft = onScreenAfterMinimise;
         return true;
     }
