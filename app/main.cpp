@@ -35,7 +35,8 @@ int main(int argc, char** argv) {
     zs::Services services = qt.services();
     zs::app::Form1 window(services);
     window.start();
-    const int code = qt.application.quitRequested() ? qt.application.exitCode() : app.exec();
+    const int code =
+        qt.application.quitRequested() ? qt.application.exitCode() : QApplication::exec();
     // Exit or the window's close: the crop stays on the clipboard.
     qt.clipboard.keepAfterExit();
     return qt.application.quitRequested() ? qt.application.exitCode() : code;

@@ -262,6 +262,15 @@ app_start() {
   e2e_log "started $APP (pid $APP_PID)"
 }
 
+# app_sanitizer_report: prints the first line of a sanitizer report (address,
+# undefined behaviour, leaks) in the program's output, nothing when there is
+# none. Only a sanitized build writes them.
+app_sanitizer_report() {
+  [[ -n ${E2E_TMP:-} && -s $E2E_TMP/app.log ]] || return 0
+  grep -m1 -E '^==[0-9]+==ERROR: |: runtime error: |^SUMMARY: [A-Za-z]+Sanitizer' \
+    "$E2E_TMP/app.log" || true
+}
+
 app_running() { [[ -n $APP_PID ]] && ! _pid_gone "$APP_PID"; }
 
 # app_window [TIMEOUT_S]: waits for the program's visible top-level window

@@ -13,8 +13,9 @@ constexpr std::int16_t kFalse = 0;
 
 } // namespace
 
-Handlers::Handlers(const Controls& controls, const Variables& variables, Services& services)
-    : c(controls), v(variables), s(services) {}
+// The editor asks no service of its own; it takes them as every subsystem does.
+Handlers::Handlers(const Controls& controls, const Variables& variables, Services& /*services*/)
+    : c(controls), v(variables) {}
 
 // ---------------------------------------------------------------- the panel
 
@@ -110,7 +111,7 @@ void Handlers::Command7_Click() {
     }
 }
 
-void Handlers::refuseOversize(QSize px) const {
+void Handlers::refuseOversize(QSize px) {
     // A negative size is left to the canvas, which refuses it itself.
     if (px.width() >= 0 && px.height() >= 0 && !canvasSizeAllowed(px)) {
         throw Error(Error::Code::InvalidValue,

@@ -263,7 +263,8 @@ void PictureBox::paintPicture(const QImage& source, float dx, float dy, float dw
     const QImage region =
         avail == source.rect() ? source
         : byteAligned
-            ? QImage(source.constScanLine(avail.y()) + avail.x() * (source.depth() / 8),
+            ? QImage(source.constScanLine(avail.y()) +
+                         static_cast<qsizetype>(avail.x()) * (source.depth() / 8),
                      avail.width(), avail.height(), source.bytesPerLine(), source.format())
             : source.copy(avail);
     const QImage part = region.scaled(scaledSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);

@@ -35,7 +35,7 @@ CaptureResult FakeScreenCapture::grabPrimary(IEventPump&) {
     return CaptureResult::copied(content);
 }
 
-void FakeWindowOrder::setWindowPos(QWidget&, bool onTop, const QRect& outerPx) {
+void FakeWindowOrder::setWindowPos(QWidget& /*window*/, bool onTop, const QRect& outerPx) {
     topmost = onTop;
     calls.emplace_back(onTop, outerPx);
     m_log.push_back(onTop ? "topmost on" : "topmost off");
@@ -56,7 +56,7 @@ bool FakeWindowOrder::isOnScreen(const QWidget& window) const {
     return false;
 }
 
-void FakeEventPump::processEvents(double) {
+void FakeEventPump::processEvents(double /*maxWaitSeconds*/) {
     ++passes;
     QCoreApplication::processEvents();
     if (onPass) {
@@ -94,13 +94,15 @@ std::optional<QString> nextAnswer(std::deque<std::optional<QString>>& answers) {
 }
 } // namespace
 
-std::optional<QString> FakeFileDialogs::saveFile(QWidget*, const FileDialogRequest& request) {
+std::optional<QString> FakeFileDialogs::saveFile(QWidget* /*owner*/,
+                                                 const FileDialogRequest& request) {
     requests.push_back(request);
     m_log.push_back("save dialog");
     return nextAnswer(answers);
 }
 
-std::optional<QString> FakeFileDialogs::openFile(QWidget*, const FileDialogRequest& request) {
+std::optional<QString> FakeFileDialogs::openFile(QWidget* /*owner*/,
+                                                 const FileDialogRequest& request) {
     requests.push_back(request);
     m_log.push_back("open dialog");
     return nextAnswer(answers);
@@ -119,7 +121,7 @@ void FakeMousePointer::setBusy(bool b) {
     m_log.push_back(b ? "pointer busy" : "pointer default");
 }
 
-void FakeMessages::showError(QWidget*, const QString&, const QString& text) {
+void FakeMessages::showError(QWidget* /*owner*/, const QString& /*title*/, const QString& text) {
     errors.push_back(text);
     m_log.push_back("message");
 }

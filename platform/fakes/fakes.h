@@ -58,7 +58,7 @@ class FakeWindowOrder final : public IWindowOrder {
 public:
     explicit FakeWindowOrder(Log& log) : m_log(log) {}
     void setWindowPos(QWidget& window, bool onTop, const QRect& outerPx) override;
-    QMargins frameMargins(const QWidget&) const override {
+    QMargins frameMargins(const QWidget& /*window*/) const override {
         return windowManager ? frame : QMargins();
     }
     // A hidden window is off the screen at once; a minimised one after
@@ -150,7 +150,7 @@ private:
 class FakeMessages final : public IMessages {
 public:
     explicit FakeMessages(Log& log) : m_log(log) {}
-    void showError(QWidget*, const QString& title, const QString& text) override;
+    void showError(QWidget* /*owner*/, const QString& title, const QString& text) override;
     std::vector<QString> errors;
 
 private:
