@@ -13,8 +13,9 @@ BUILD_PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev libglx-dev libvulkan-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libturbojpeg0-dev
-  # Screen grabs through XCB, with shared memory.
-  libxcb1-dev libxcb-shm0-dev libx11-xcb-dev libx11-dev
+  # Screen grabs through XCB, with shared memory; the capture latency
+  # benchmark clicks through XTest.
+  libxcb1-dev libxcb-shm0-dev libx11-xcb-dev libx11-dev libxcb-xtest0-dev
   fonts-dejavu-core fonts-liberation
 )
 TEST_PACKAGES=(
