@@ -11,6 +11,8 @@
 E2E_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=e2e/cups.sh
 source "$E2E_LIB_DIR/cups.sh"
+# shellcheck source=e2e/wayland.sh
+source "$E2E_LIB_DIR/wayland.sh"
 # shellcheck source=e2e/desktops.sh
 source "$E2E_LIB_DIR/desktops.sh"
 
@@ -164,13 +166,15 @@ _pid_gone() {
   [[ ${stat%% *} == Z ]]
 }
 
-# e2e_cleanup: stops the program, openbox and Xvfb and removes $E2E_TMP.
+# e2e_cleanup: stops the program, the desktop (openbox and Xvfb, or the
+# Wayland one) and removes $E2E_TMP.
 # Set E2E_KEEP_TMP=1 to keep the directory (screenshots, logs) for debugging.
 e2e_cleanup() {
   local pid
   for pid in "${E2E_EXTRA_PIDS[@]}"; do _stop_pid "$pid"; done
   E2E_EXTRA_PIDS=()
   _stop_pid "$APP_PID"
+  wl_stop_desktop
   _stop_pid "$OPENBOX_PID"
   _stop_pid "$XVFB_PID"
   APP_PID='' OPENBOX_PID='' XVFB_PID=''

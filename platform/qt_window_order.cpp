@@ -2,6 +2,7 @@
 
 #include "x11_connection.h"
 
+#include <QGuiApplication>
 #include <QWidget>
 #include <QWindow>
 
@@ -97,6 +98,12 @@ bool QtWindowOrder::isOnScreen(const QWidget& window) const {
         const bool viewable = r != nullptr && r->map_state == XCB_MAP_STATE_VIEWABLE;
         std::free(r);
         return viewable;
+    }
+    // xdg-shell has a request to minimise but no state that says it was done
+    // (sway and other tiling compositors ignore it), so a shown window may
+    // still be on the screen.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        return window.isVisible();
     }
     return window.isVisible() && !window.isMinimized();
 }

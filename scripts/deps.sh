@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # deps.sh [--test]: installs the Debian packages needed to build Zentrim
 # Screen, and with --test also those the tests use (virtual X server, window
-# manager, input and clipboard tools, ImageMagick, a PDF printer). Only
+# manager, input and clipboard tools, ImageMagick, a PDF printer, a headless
+# Wayland desktop with the screenshot portal). Only
 # missing packages are installed; as a normal user it prints the command to
 # run instead and exits non-zero.
 set -euo pipefail
@@ -17,6 +18,10 @@ BUILD_PACKAGES=(
   # benchmark clicks through XTest.
   libxcb1-dev libxcb-shm0-dev libx11-xcb-dev libx11-dev libxcb-xtest0-dev
   fonts-dejavu-core fonts-liberation
+  # Qt's wayland platform, to run on Wayland desktops.
+  qt6-wayland
+  # The Wayland client library, for the tests' pointer helper.
+  libwayland-dev
 )
 TEST_PACKAGES=(
   xvfb xauth openbox xdotool xclip x11-utils
@@ -25,6 +30,13 @@ TEST_PACKAGES=(
   x11-xserver-utils feh
   imagemagick
   cups printer-driver-cups-pdf poppler-utils
+  # The Wayland desktop (e2e/wayland.sh): headless sway with a wallpaper,
+  # screenshots and the clipboard from outside, a D-Bus session, PipeWire
+  # (the wlr portal backend will not start without it) and the screenshot
+  # portal (the gtk backend provides the access check the portal needs).
+  sway swaybg grim wl-clipboard jq
+  dbus-daemon dbus-bin pipewire
+  xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk
 )
 
 usage() { echo "usage: $0 [--test]" >&2; exit 2; }
