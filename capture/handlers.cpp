@@ -154,7 +154,9 @@ void Handlers::FormScreenCapture_MouseMove(std::int16_t Button, std::int16_t /*S
     skipOnError([&] { c.Shape1.setWidth(static_cast<float>(absInt32(dx))); });
     skipOnError([&] { c.Shape1.setHeight(static_cast<float>(absInt32(dy))); });
     skipOnError([&] {
-        c.Label2.setCaption(readout(dx, dy, s.screen.twipsPerPixelX(), s.screen.twipsPerPixelY()));
+        // In the picture's (device) pixels, the pixels the crop will have.
+        c.Label2.setCaption(
+            readout(dx, dy, s.screen.twipsPerDevicePixelX(), s.screen.twipsPerDevicePixelY()));
     });
 }
 

@@ -129,7 +129,10 @@ e2e_start_desktop() {
   DISPLAY=:$(head -n 1 "$fdfile")
   export DISPLAY
   wait_for 10 "X server on $DISPLAY" xdpyinfo >/dev/null 2>&1
+  # An X11 desktop, also when the tests run inside a Wayland session (there
+  # the program would copy the screen through the session's portal).
   unset WAYLAND_DISPLAY
+  export XDG_SESSION_TYPE=x11
   if [[ $E2E_WM == none ]]; then
     e2e_log "desktop ready on $DISPLAY (Xvfb $XVFB_PID, no window manager)"
     return 0

@@ -18,6 +18,7 @@ class QtScreen final : public IScreen {
 public:
     float twipsPerPixelX() const override;
     float twipsPerPixelY() const override;
+    double devicePixelRatio() const override;
     QSize sizePx() const override;
     QRect availablePx() const override;
 };

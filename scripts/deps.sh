@@ -18,9 +18,10 @@ BUILD_PACKAGES=(
   libisal-dev
   # The clipboard helper's Wayland side (data-control, through wayland-scanner).
   libwayland-bin
-  # Screen grabs through XCB, with shared memory; the soak benchmark counts
-  # the program's X resources (X-Resource).
-  libxcb1-dev libxcb-shm0-dev libx11-xcb-dev libx11-dev libxcb-res0-dev
+  # Screen grabs through XCB, with shared memory; the capture latency
+  # benchmark clicks through XTest, the soak benchmark counts the program's
+  # X resources (X-Resource).
+  libxcb1-dev libxcb-shm0-dev libx11-xcb-dev libx11-dev libxcb-xtest0-dev libxcb-res0-dev
   fonts-dejavu-core fonts-liberation
   # Qt's wayland platform, to run on Wayland desktops.
   qt6-wayland

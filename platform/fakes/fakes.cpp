@@ -28,7 +28,7 @@ CaptureResult FakeScreenCapture::grabPrimary(IEventPump&) {
         return CaptureResult::failed(failure);
     }
     if (content.isNull()) {
-        content = patternImage(m_screen.size);
+        content = patternImage(m_screen.size * m_screen.ratio);
     }
     m_log.push_back("grab " + std::to_string(content.width()) + "x" +
                     std::to_string(content.height()));

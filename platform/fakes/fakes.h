@@ -20,13 +20,15 @@ public:
     explicit FakeScreen(Log& log) : m_log(log) {}
     float twipsPerPixelX() const override { return tppX; }
     float twipsPerPixelY() const override { return tppY; }
+    double devicePixelRatio() const override { return ratio; }
     QSize sizePx() const override { return size; }
     QRect availablePx() const override {
         return available.isNull() ? QRect(QPoint(), size) : available;
     }
 
     float tppX = 15, tppY = 15;
-    QSize size{1920, 1080};
+    double ratio = 1;
+    QSize size{1920, 1080}; // logical pixels
     QRect available;
 
 private:
@@ -41,7 +43,8 @@ public:
     // Logs "grab WxH" (the picture's size) or "grab failed".
     CaptureResult grabPrimary(IEventPump& pump) override;
 
-    // What the screen shows; a pattern of the screen's size when null.
+    // What the screen shows; a pattern of the screen's size in device pixels
+    // when null.
     QImage content;
     // When not empty, every grab fails with this reason.
     QString failure;
