@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
 #include <QSize>
 #include <QString>
@@ -18,8 +19,14 @@ inline constexpr int kMaxPictureSide = 65535;
 // picture within the limits above decodes even at 8 bytes a pixel.
 inline constexpr int kDecoderAllocationLimitMiB = 1024;
 
-// True when a picture of `size` pixels is within the limits above.
-bool pictureSizeAllowed(QSize size);
+// Limits on a picture's size; the defaults are those above.
+struct PictureLimits {
+    std::int64_t maxPixels = kMaxPicturePixels;
+    int maxSide = kMaxPictureSide;
+};
+
+// True when a picture of `size` pixels is within `limits`.
+bool pictureSizeAllowed(QSize size, const PictureLimits& limits = {});
 
 // Whether the bytes of a JPEG file run through to its end-of-image marker,
 // walking the marker segments and the entropy-coded data of every scan. A
@@ -29,6 +36,10 @@ bool jpegComplete(const unsigned char* data, std::int64_t size);
 // Whether an uncompressed BMP file holds all the pixel rows its header
 // announces; compressed bitmaps are not checked.
 bool bmpComplete(const unsigned char* data, std::int64_t size);
+
+// The canvas (logical screen) a GIF file declares in its header; an invalid
+// size when the bytes are not a GIF header.
+QSize gifCanvasSize(const unsigned char* data, std::int64_t size);
 
 // The largest file that is read: a picture within the limits above takes
 // less, even uncompressed at 8 bytes a pixel.
@@ -45,11 +56,14 @@ inline constexpr std::int64_t kMaxPictureFileBytes = std::int64_t{1} << 31;
 QByteArray readPictureFile(const QString& path);
 
 // Decodes the bytes of a picture file in any format Qt's image readers know,
-// judged by the content, turned upright as its EXIF orientation says. `name`
-// names the file in messages. Throws zs::Error(File) for bytes that are not
-// a picture or end early, and zs::Error(OutOfMemory) for a picture beyond
-// the limits; each message names the file and the problem.
-QImage decodePicture(const QByteArray& bytes, const QString& name);
+// judged by the content, turned upright as its EXIF orientation says: probes
+// the format, refuses a picture beyond `limits` from its header, checks that
+// a JPEG or BMP runs to its end, then decodes. `name` names the file in
+// messages. Throws zs::Error(File) for bytes that are not a picture or end
+// early, and zs::Error(OutOfMemory) for a picture beyond the limits; each
+// message names the file and the problem.
+QImage decodePicture(const QByteArray& bytes, const QString& name,
+                     const PictureLimits& limits = {});
 
 // readPictureFile, then decodePicture. An empty name gives the empty picture.
 QImage loadPictureFile(const QString& path);
