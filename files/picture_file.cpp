@@ -200,7 +200,7 @@ QByteArray readToEnd(int fd, std::int64_t expected, const QString& path) {
                 if (got > kMaxPictureFileBytes) {
                     failTooLarge(path);
                 }
-                bytes.resize(static_cast<qsizetype>(got + kChunk));
+                bytes.resize(got + kChunk);
             }
             const auto want =
                 static_cast<std::size_t>(std::min<std::int64_t>(kChunk, bytes.size() - got));

@@ -26,9 +26,13 @@ protected:
     void select(QRect px) {
         cropOf(surface, QRect(0, 0, 1, 1));
         const float t = fake.screen.tppX;
-        f.capture.FormScreenCapture_MouseDown(kLeftButton, 0, px.x() * t, px.y() * t);
-        f.capture.FormScreenCapture_MouseMove(kLeftButton, 0, (px.x() + px.width()) * t,
-                                              (px.y() + px.height()) * t);
+        const auto left = static_cast<float>(px.x()) * t;
+        const auto top = static_cast<float>(px.y()) * t;
+        const auto right = static_cast<float>(px.x() + px.width()) * t;
+        const auto bottom = static_cast<float>(px.y() + px.height()) * t;
+        f.capture.FormScreenCapture_MouseDown(kLeftButton, 0, left, top);
+        f.capture.FormScreenCapture_MouseMove(kLeftButton, 0, right, bottom);
+        f.capture.FormScreenCapture_MouseUp(kLeftButton, 0, right, bottom);
         f.capture.FormScreenCapture_MouseUp(kLeftButton, 0, (px.x() + px.width()) * t,
                                             (px.y() + px.height()) * t);
     }
