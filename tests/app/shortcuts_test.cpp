@@ -33,8 +33,6 @@ protected:
         f.capture.FormScreenCapture_MouseDown(kLeftButton, 0, left, top);
         f.capture.FormScreenCapture_MouseMove(kLeftButton, 0, right, bottom);
         f.capture.FormScreenCapture_MouseUp(kLeftButton, 0, right, bottom);
-        f.capture.FormScreenCapture_MouseUp(kLeftButton, 0, (px.x() + px.width()) * t,
-                                            (px.y() + px.height()) * t);
     }
 
     // The editor open on a crop with a stroke on it, so the canvas differs
