@@ -18,7 +18,7 @@ QImage patternImage(QSize size) {
     return img;
 }
 
-CaptureResult FakeScreenCapture::grabPrimary(IEventPump&) {
+CaptureResult FakeScreenCapture::grabPrimary(IEventPump& /*pump*/) {
     ++grabs;
     if (onGrab) {
         onGrab();

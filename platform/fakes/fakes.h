@@ -102,7 +102,7 @@ class FakeClipboard final : public IClipboard {
 public:
     explicit FakeClipboard(Log& log) : m_log(log) {}
     void clear() override;
-    void setImage(const QImage& image) override;
+    void setImage(const QImage& img) override;
     QImage image;
     // What another program pasting from it would get, as the Qt clipboard
     // offers it: the same formats and encodings. Null while empty.

@@ -36,10 +36,10 @@ protected:
     }
     // A device pixel's position in twips, as the mouse reports it: Qt gives
     // the logical position in fractions of a pixel.
-    float twips(int devicePx) const {
+    static float twips(int devicePx) {
         return static_cast<float>(devicePx / GetParam().ratio) * GetParam().tpp;
     }
-    QSize device() const {
+    static QSize device() {
         const Scale& s = GetParam();
         return {static_cast<int>(std::lround(s.logical.width() * s.ratio)),
                 static_cast<int>(std::lround(s.logical.height() * s.ratio))};
