@@ -1,11 +1,10 @@
 #!/usr/bin/env bash
 # tidy.sh [BUILD_DIR]: runs clang-tidy (checks in .clang-tidy) over every C++
 # file of the program, its clipboard helper, tests, benchmarks, fuzz targets
-# and end-to-end tools that BUILD_DIR
-# compiles, one file per core at a time, and fails on any warning. Uses the
-# compile database of BUILD_DIR (default build-asan, made by
-# scripts/sanitized-build.sh; build it first, clang-tidy needs its generated
-# moc files).
+# and end-to-end tools that BUILD_DIR compiles, one file per core at a time,
+# and fails on any warning. Uses the compile database of BUILD_DIR (default
+# build-asan, made by scripts/sanitized-build.sh; build it first, clang-tidy
+# needs its generated moc files).
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 root=$PWD
