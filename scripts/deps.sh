@@ -1,13 +1,19 @@
 #!/usr/bin/env bash
-# deps.sh [--test]: installs the Debian packages needed to build Zentrim
-# Screen, and with --test also those the tests use (virtual X server, window
-# manager, input and clipboard tools, ImageMagick, a PDF printer). Only
-# missing packages are installed; as a normal user it prints the command to
-# run instead and exits non-zero.
+# deps.sh [--package | --test]: installs the Debian packages needed to build
+# Zentrim Screen; with --package also the tools that make and check its Debian
+# package; with --test those and everything the tests use (virtual X server,
+# window manager, input and clipboard tools, ImageMagick, a PDF printer).
+# Only missing packages are installed; as a normal user it prints the command
+# to run instead and exits non-zero.
+#
+# One package or a small group a line, each with its reason, so that lists
+# edited side by side merge cleanly.
 set -euo pipefail
 
 BUILD_PACKAGES=(
   cmake ninja-build g++
+  # CMake's FindPkgConfig, which locates the XCB libraries.
+  pkg-config
   # Qt 6 widgets and printing; its CMake files look for OpenGL (GL, GLX)
   # and the Vulkan headers.
   qt6-base-dev qt6-base-dev-tools libgl-dev libglx-dev libvulkan-dev
@@ -17,18 +23,28 @@ BUILD_PACKAGES=(
   libxcb1-dev libxcb-shm0-dev libx11-xcb-dev libx11-dev
   fonts-dejavu-core fonts-liberation
 )
+PACKAGE_PACKAGES=(
+  # CPack's DEB generator: dpkg-shlibdeps computes Depends, file picks the
+  # binaries it reads.
+  dpkg-dev file
+  # Checks of the package's menu entry, AppStream metadata and the whole .deb.
+  desktop-file-utils
+  appstream
+  lintian
+)
 TEST_PACKAGES=(
   xvfb xauth openbox xdotool xclip x11-utils
   imagemagick
   cups printer-driver-cups-pdf poppler-utils
 )
 
-usage() { echo "usage: $0 [--test]" >&2; exit 2; }
+usage() { echo "usage: $0 [--package | --test]" >&2; exit 2; }
 
 packages=("${BUILD_PACKAGES[@]}")
 case ${1:-} in
   "") ;;
-  --test) packages+=("${TEST_PACKAGES[@]}") ;;
+  --package) packages+=("${PACKAGE_PACKAGES[@]}") ;;
+  --test) packages+=("${PACKAGE_PACKAGES[@]}" "${TEST_PACKAGES[@]}") ;;
   *) usage ;;
 esac
 
