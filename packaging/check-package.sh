@@ -58,12 +58,12 @@ REQUIRED=(
 # Where files may go; their parent folders are allowed as entries too.
 ALLOWED_PREFIXES=(
   usr/bin/
-  usr/libexec/$NAME/
+  "usr/libexec/$NAME/"
   usr/share/applications/
   usr/share/icons/hicolor/
   usr/share/metainfo/
   usr/share/man/man1/
-  usr/share/doc/$NAME/
+  "usr/share/doc/$NAME/"
 )
 
 # metainfo_file: the one AppStream file in the package (relative path).
