@@ -7,18 +7,6 @@
 
 namespace zs::capture {
 
-std::int32_t copyPixels(float screenTwips, float twipsPerPixel) {
-    const std::int32_t length = roundToInt32(screenTwips);
-    const std::int32_t factor = roundToInt32(twipsPerPixel);
-    if (factor == 0) {
-        throw Error(Error::Code::DivisionByZero, "Division by zero: twips per pixel");
-    }
-    if (length == std::numeric_limits<std::int32_t>::min() && factor == -1) {
-        throw Error(Error::Code::Overflow, "Overflow: screen length");
-    }
-    return length / factor; // integer division truncates, as required
-}
-
 std::int16_t scrollRange(float surfaceTwips, float viewportTwips) {
     const float difference = surfaceTwips - viewportTwips;
     return roundToInt16(difference);

@@ -10,11 +10,6 @@
 // when the result does not fit.
 namespace zs::capture {
 
-// Pixels of the screen copy along one axis: the screen's length in twips and
-// the twips per pixel, each rounded to a 32-bit integer, then divided with the
-// remainder discarded. Throws DivisionByZero when the factor rounds to 0.
-std::int32_t copyPixels(float screenTwips, float twipsPerPixel);
-
 // A scroll range: how far the surface reaches past the viewport, in twips,
 // rounded into the 16-bit range of a scroll bar.
 std::int16_t scrollRange(float surfaceTwips, float viewportTwips);

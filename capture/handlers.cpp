@@ -31,6 +31,7 @@ Handlers::Handlers(const Controls& controls, const Variables& variables, Routine
 // ---------------------------------------------------------------- capture
 
 void Handlers::capture() {
+    const bool surfaceWasVisible = c.FormScreenCapture.visible();
     c.FormScreenCapture.setVisible(true);
     c.Form1.setWindowState(WindowState::Minimized);
     r.Perimene(0.4f);
@@ -39,24 +40,29 @@ void Handlers::capture() {
         r.Perimene(kLeaveScreenSlice);
     }
 
+    // Copied before the surface changes, so that a failed copy leaves the
+    // surface as it was.
+    const CaptureResult shot = s.capture.grabPrimary(s.pump);
+    if (!shot.ok()) {
+        c.FormScreenCapture.setVisible(surfaceWasVisible);
+        c.Form1.setWindowState(WindowState::Maximized);
+        r.bringToFront();
+        s.messages.showError(c.Form1.widget(), c.Form1.caption(),
+                             QStringLiteral("The screen could not be copied.\n%1\n"
+                                            "The capture surface is as it was.")
+                                 .arg(shot.failure()));
+        return;
+    }
+
     const float screenWidth = s.screen.widthTwips();
     const float screenHeight = s.screen.heightTwips();
-    const std::int32_t w = copyPixels(screenWidth, s.screen.twipsPerPixelX());
-    const std::int32_t h = copyPixels(screenHeight, s.screen.twipsPerPixelY());
-
     // Sized first, so that the persistent image has the screen's size when
-    // the copy lands in it.
+    // the copy lands at its top-left.
     c.FormScreenCapture.setWidth(screenWidth);
     c.FormScreenCapture.setHeight(screenHeight);
-
-    // The grab's result is not examined: a failed copy leaves the image as
-    // it was.
-    QImage& image = c.FormScreenCapture.imageForWriting();
-    if (!image.isNull() && w > 0 && h > 0) {
-        s.screen.grabPrimary(image, w, h);
-    }
-    c.FormScreenCapture.imageChanged(QRect(0, 0, w, h));
-    // The picture shares the image's pixels: one buffer for both.
+    c.FormScreenCapture.setPicture(shot.image());
+    // The picture shares the image's pixels (and the copy's, when the sizes
+    // match): one buffer for all three.
     c.FormScreenCapture.setPicture(c.FormScreenCapture.image());
 
     // A range that does not fit 16 bits leaves the bar's previous range, as

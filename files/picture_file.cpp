@@ -120,7 +120,13 @@ bool bmpComplete(const unsigned char* d, std::int64_t n) {
     }
     const std::int64_t rows = height < 0 ? -height : height;
     const std::int64_t rowBytes = (width * bits + 31) / 32 * 4;
-    return n >= offBits + rowBytes * rows;
+    // rowBytes * rows may pass 2^63 for a made-up header (2^31 rows of 2^44
+    // bytes), so compare by division.
+    const std::int64_t available = n - offBits;
+    if (available < 0) {
+        return false;
+    }
+    return rowBytes == 0 || rows <= available / rowBytes;
 }
 
 namespace {
@@ -131,16 +137,11 @@ namespace {
 
 } // namespace
 
-QImage loadPictureFile(const QString& path) {
-    if (path.isEmpty()) {
-        return QImage();
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        fail(Error::Code::File, QStringLiteral("The file \"%1\" could not be opened: %2")
-                                    .arg(path, file.errorString()));
-    }
-    QImageReader probe(&file);
+QImage decodePicture(const QByteArray& bytes, const QString& path) {
+    QBuffer probeBuffer;
+    probeBuffer.setData(bytes);
+    probeBuffer.open(QIODevice::ReadOnly);
+    QImageReader probe(&probeBuffer);
     if (!probe.canRead()) {
         fail(Error::Code::File,
              QStringLiteral("The file \"%1\" is not a picture in a format this program reads (%2)")
@@ -160,42 +161,25 @@ QImage loadPictureFile(const QString& path) {
     }
     QImageReader::setAllocationLimit(kDecoderAllocationLimitMiB);
 
-    // Decode from the mapped file when it can be mapped: the JPEG reader then
-    // takes its input straight from memory, and the end-of-file checks need
-    // the bytes anyway.
-    const qint64 fileSize = file.size();
-    uchar* mapped = fileSize > 0 ? file.map(0, fileSize) : nullptr;
-    if (mapped != nullptr) {
-        const bool checked = format == "jpeg" || format == "bmp";
-        const bool complete = format == "jpeg"  ? jpegComplete(mapped, fileSize)
-                              : format == "bmp" ? bmpComplete(mapped, fileSize)
-                                                : true;
-        if (checked && !complete) {
-            fail(Error::Code::File,
-                 QStringLiteral("The picture \"%1\" is incomplete: the file ends before the "
-                                "picture does")
-                     .arg(path));
-        }
-    }
-    QImage image;
-    QString error;
-    if (mapped != nullptr) {
-        QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(mapped),
-                                                   static_cast<qsizetype>(fileSize));
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::ReadOnly);
-        QImageReader reader(&buffer, format);
-        image = reader.read();
-        error = reader.errorString();
-    } else {
-        file.seek(0);
-        QImageReader reader(&file, format);
-        image = reader.read();
-        error = reader.errorString();
-    }
-    if (image.isNull()) {
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const bool complete = format == "jpeg"  ? jpegComplete(data, bytes.size())
+                          : format == "bmp" ? bmpComplete(data, bytes.size())
+                                            : true;
+    if (!complete) {
         fail(Error::Code::File,
-             QStringLiteral("The picture \"%1\" could not be read: %2").arg(path, error));
+             QStringLiteral("The picture \"%1\" is incomplete: the file ends before the "
+                            "picture does")
+                 .arg(path));
+    }
+
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, format);
+    const QImage image = reader.read();
+    if (image.isNull()) {
+        fail(Error::Code::File, QStringLiteral("The picture \"%1\" could not be read: %2")
+                                    .arg(path, reader.errorString()));
     }
     if (!pictureSizeAllowed(image.size())) {
         fail(Error::Code::OutOfMemory,
@@ -205,6 +189,33 @@ QImage loadPictureFile(const QString& path) {
                  .arg(image.height()));
     }
     return image;
+}
+
+QImage loadPictureFile(const QString& path) {
+    if (path.isEmpty()) {
+        return QImage();
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        fail(Error::Code::File, QStringLiteral("The file \"%1\" could not be opened: %2")
+                                    .arg(path, file.errorString()));
+    }
+    // Decode from the mapped file when it can be mapped: the JPEG reader then
+    // takes its input straight from memory, and the end-of-file checks need
+    // the bytes anyway. The raw-data array shares the mapping without a copy.
+    const qint64 fileSize = file.size();
+    const uchar* mapped = fileSize > 0 ? file.map(0, fileSize) : nullptr;
+    if (mapped != nullptr) {
+        return decodePicture(QByteArray::fromRawData(reinterpret_cast<const char*>(mapped),
+                                                     static_cast<qsizetype>(fileSize)),
+                             path);
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        fail(Error::Code::File,
+             QStringLiteral("The file \"%1\" could not be read: %2").arg(path, file.errorString()));
+    }
+    return decodePicture(bytes, path);
 }
 
 } // namespace zs::files

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
 #include <QSize>
 #include <QString>
@@ -29,6 +30,12 @@ bool jpegComplete(const unsigned char* data, std::int64_t size);
 // Whether an uncompressed BMP file holds all the pixel rows its header
 // announces; compressed bitmaps are not checked.
 bool bmpComplete(const unsigned char* data, std::int64_t size);
+
+// Decodes the bytes of a picture file in any format Qt's image readers know,
+// judged by the content: probes the format, refuses a picture beyond the
+// limits from its header, checks that a JPEG or BMP runs to its end, then
+// decodes. `path` names the file in messages. Throws as loadPictureFile does.
+QImage decodePicture(const QByteArray& bytes, const QString& path);
 
 // Reads a picture file in any format Qt's image readers know, judged by the
 // content rather than the name. An empty name gives the empty picture. Throws

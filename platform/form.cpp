@@ -3,7 +3,6 @@
 #include "errors.h"
 
 #include <QCloseEvent>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QWindow>
 
@@ -11,100 +10,6 @@
 #include <cmath>
 
 namespace zs {
-
-// ---------------------------------------------------------------- SurfaceWidget
-
-SurfaceWidget::SurfaceWidget(Container& owner, QWidget* parent) : QWidget(parent), m_owner(owner) {
-    setAttribute(Qt::WA_OpaquePaintEvent);
-}
-
-void SurfaceWidget::paintEvent(QPaintEvent* event) {
-    QPainter p(this);
-    const QRegion region = event->region();
-    if (paintBackground) {
-        paintBackground(p, region);
-    }
-    p.setClipRegion(region);
-    m_owner.paintGraphics(p, region);
-}
-
-void SurfaceWidget::press(QMouseEvent* event, bool doubleClick) {
-    const QPoint px = event->position().toPoint();
-    Form& form = m_owner.containerForm();
-    const std::int16_t button = buttonOf(event->button());
-    const std::int16_t shift = shiftOf(event->modifiers());
-    if (m_grabbedImage == nullptr) {
-        m_grabbedImage = m_owner.imageAt(px);
-    }
-    if (Image* img = m_grabbedImage; img != nullptr) {
-        const QPointF rel = event->position() - QPointF(img->rectPx().topLeft());
-        if (doubleClick) {
-            if (img->DblClick) {
-                form.run("DblClick", img->DblClick);
-            }
-        } else if (img->MouseDown) {
-            form.run("MouseDown", [&] {
-                img->MouseDown(button, shift, static_cast<float>(rel.x()) * form.twipsPerPixelX(),
-                               static_cast<float>(rel.y()) * form.twipsPerPixelY());
-            });
-        }
-        return;
-    }
-    m_pressedInside = true;
-    if (pressed) {
-        pressed(button, shift, event->position());
-    }
-}
-
-void SurfaceWidget::mousePressEvent(QMouseEvent* event) {
-    press(event, false);
-}
-
-void SurfaceWidget::mouseDoubleClickEvent(QMouseEvent* event) {
-    // Images report a double click; picture boxes and frames take the second
-    // press as a press.
-    press(event, true);
-}
-
-void SurfaceWidget::mouseMoveEvent(QMouseEvent* event) {
-    if (m_grabbedImage != nullptr) {
-        return;
-    }
-    if (moved) {
-        moved(buttonsOf(event->buttons()), shiftOf(event->modifiers()), event->position());
-    }
-}
-
-void SurfaceWidget::mouseReleaseEvent(QMouseEvent* event) {
-    Form& form = m_owner.containerForm();
-    const std::int16_t button = buttonOf(event->button());
-    const std::int16_t shift = shiftOf(event->modifiers());
-    if (Image* img = m_grabbedImage; img != nullptr) {
-        if (event->buttons() == Qt::NoButton) {
-            m_grabbedImage = nullptr;
-        }
-        const QPointF rel = event->position() - QPointF(img->rectPx().topLeft());
-        if (img->MouseUp) {
-            form.run("MouseUp", [&] {
-                img->MouseUp(button, shift, static_cast<float>(rel.x()) * form.twipsPerPixelX(),
-                             static_cast<float>(rel.y()) * form.twipsPerPixelY());
-            });
-        }
-        if (img->Click && img->rectPx().contains(event->position().toPoint())) {
-            form.run("Click", img->Click);
-        }
-        return;
-    }
-    if (released) {
-        released(button, shift, event->position());
-    }
-    if (m_pressedInside && event->buttons() == Qt::NoButton) {
-        m_pressedInside = false;
-        if (clicked && rect().contains(event->position().toPoint())) {
-            clicked();
-        }
-    }
-}
 
 // ---------------------------------------------------------------- FormWidget
 
@@ -144,7 +49,7 @@ private:
 // ---------------------------------------------------------------- Form
 
 Form::Form(Services& services, QString name)
-    : Container(*this), m_services(services), m_name(std::move(name)),
+    : Container(static_cast<ControlHost&>(*this)), m_services(services), m_name(std::move(name)),
       m_widget(std::make_unique<FormWidget>(*this)) {
     m_widget->setObjectName(m_name);
     m_widget->paintBackground = [this](QPainter& p, const QRegion& region) {

@@ -1,38 +1,15 @@
 #pragma once
 
 #include "controls.h"
+#include "services.h"
+
+#include <QIcon>
 
 #include <QWidget>
 
 namespace zs {
 
 enum class WindowState : std::int16_t { Normal = 0, Minimized = 1, Maximized = 2 };
-
-// The widget behind every container: paints the container's background and
-// its graphic children, and routes the mouse to images or to the container.
-class SurfaceWidget : public QWidget {
-public:
-    SurfaceWidget(Container& owner, QWidget* parent);
-
-    std::function<void(QPainter&, const QRegion&)> paintBackground;
-    std::function<void(std::int16_t button, std::int16_t shift, QPointF px)> pressed;
-    std::function<void(std::int16_t button, std::int16_t shift, QPointF px)> moved;
-    std::function<void(std::int16_t button, std::int16_t shift, QPointF px)> released;
-    std::function<void()> clicked;
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-
-private:
-    void press(QMouseEvent* event, bool doubleClick);
-    Container& m_owner;
-    Image* m_grabbedImage = nullptr;
-    bool m_pressedInside = false;
-};
 
 class FormWidget;
 
@@ -41,7 +18,7 @@ class FormWidget;
 // area. Changing the size or the state raises Resize before the setter
 // returns, with the size the window will have, and again whenever the window
 // system reports a different size.
-class Form : public Container {
+class Form : public ControlHost, public Container {
 public:
     Form(Services& services, QString name);
     ~Form() override;
@@ -51,8 +28,8 @@ public:
     SurfaceWidget* surface() const override;
     bool shownAsContainer() const override { return true; }
 
-    float twipsPerPixelX() const { return m_services.screen.twipsPerPixelX(); }
-    float twipsPerPixelY() const { return m_services.screen.twipsPerPixelY(); }
+    float twipsPerPixelX() const override { return m_services.screen.twipsPerPixelX(); }
+    float twipsPerPixelY() const override { return m_services.screen.twipsPerPixelY(); }
 
     void setCaption(const QString& caption);
     QString caption() const;
@@ -84,12 +61,12 @@ public:
 
     // Runs a handler for an event that came from the window system: a failure
     // is reported in a message naming the error, and the program ends.
-    void run(const char* what, const std::function<void()>& handler);
+    void run(const char* what, const std::function<void()>& handler) override;
     // Graphic controls changed by a handler are repainted together when the
     // handler is done, or at the next pass of the event loop when the change
     // came from elsewhere.
-    void deferRepaint(GraphicControl& control);
-    void cancelRepaint(GraphicControl& control);
+    void deferRepaint(GraphicControl& control) override;
+    void cancelRepaint(GraphicControl& control) override;
     void flushRepaints();
 
     // Ends the program: every later event is ignored.

@@ -4,6 +4,8 @@
 
 #include <QElapsedTimer>
 
+#include <memory>
+
 // The services over Qt and the window system.
 namespace zs {
 
@@ -13,7 +15,6 @@ public:
     float twipsPerPixelY() const override;
     QSize sizePx() const override;
     QRect availablePx() const override;
-    bool grabPrimary(QImage& dest, int width, int height) override;
 };
 
 class QtWindowOrder final : public IWindowOrder {
@@ -80,9 +81,11 @@ private:
     int m_code = 0;
 };
 
-// All of them, for main().
+// All of them, for main(); made once the QApplication exists, because the
+// screen copy's backend depends on the platform Qt runs on.
 struct QtServices {
     QtScreen screen;
+    std::unique_ptr<IScreenCapture> capture = chooseScreenCapture(CaptureSession::current());
     QtWindowOrder windowOrder;
     QtEventPump pump;
     QtClipboard clipboard;
@@ -92,8 +95,8 @@ struct QtServices {
     QtMessages messages;
     QtApplication application;
     Services services() {
-        return Services{screen,  windowOrder, pump,     clipboard,  dialogs,
-                        printer, pointer,     messages, application};
+        return Services{screen,  *capture, windowOrder, pump,     clipboard,
+                        dialogs, printer,  pointer,     messages, application};
     }
 };
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "screen_capture.h"
+
 #include <optional>
 
 #include <QImage>
@@ -10,7 +12,8 @@
 class QWidget;
 
 // The services the handlers use beyond the controls themselves. Each has a Qt
-// implementation (qt_services.h) and a fake for tests (fakes/).
+// implementation (qt_services.h; the screen copy's backends in their own
+// files, screen_capture.h) and a fake for tests (fakes/).
 namespace zs {
 
 class IScreen {
@@ -22,10 +25,6 @@ public:
     virtual QSize sizePx() const = 0;
     // Area of the primary screen not taken by panels, in pixels.
     virtual QRect availablePx() const = 0;
-    // Copies the top-left width x height pixels of the primary screen into
-    // `dest` (which must be at least that large) at its origin. Returns false
-    // when nothing could be copied; `dest` then keeps its pixels.
-    virtual bool grabPrimary(QImage& dest, int width, int height) = 0;
 
     float widthTwips() const { return static_cast<float>(sizePx().width()) * twipsPerPixelX(); }
     float heightTwips() const { return static_cast<float>(sizePx().height()) * twipsPerPixelY(); }
@@ -117,6 +116,7 @@ public:
 
 struct Services {
     IScreen& screen;
+    IScreenCapture& capture;
     IWindowOrder& windowOrder;
     IEventPump& pump;
     IClipboard& clipboard;

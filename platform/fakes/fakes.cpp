@@ -5,8 +5,6 @@
 #include <QCoreApplication>
 #include <QWidget>
 
-#include <cstring>
-
 namespace zs::fakes {
 
 QImage patternImage(QSize size) {
@@ -20,21 +18,21 @@ QImage patternImage(QSize size) {
     return img;
 }
 
-bool FakeScreen::grabPrimary(QImage& dest, int width, int height) {
+CaptureResult FakeScreenCapture::grabPrimary(IEventPump&) {
     ++grabs;
-    m_log.push_back("grab " + std::to_string(width) + "x" + std::to_string(height));
     if (onGrab) {
         onGrab();
     }
+    if (!failure.isEmpty()) {
+        m_log.push_back("grab failed");
+        return CaptureResult::failed(failure);
+    }
     if (content.isNull()) {
-        content = patternImage(size);
+        content = patternImage(m_screen.size);
     }
-    const int w = std::min({width, content.width(), dest.width()});
-    const int h = std::min({height, content.height(), dest.height()});
-    for (int y = 0; y < h; ++y) {
-        std::memcpy(dest.scanLine(y), content.constScanLine(y), static_cast<size_t>(w) * 4);
-    }
-    return true;
+    m_log.push_back("grab " + std::to_string(content.width()) + "x" +
+                    std::to_string(content.height()));
+    return CaptureResult::copied(content);
 }
 
 void FakeWindowOrder::setWindowPos(QWidget&, bool onTop, const QRect& outerPx) {

@@ -22,18 +22,34 @@ public:
     QRect availablePx() const override {
         return available.isNull() ? QRect(QPoint(), size) : available;
     }
-    bool grabPrimary(QImage& dest, int width, int height) override;
 
     float tppX = 15, tppY = 15;
     QSize size{1920, 1080};
     QRect available;
+
+private:
+    Log& m_log;
+};
+
+// Serves `content` as the primary screen's picture, or fails with `failure`.
+class FakeScreenCapture final : public IScreenCapture {
+public:
+    FakeScreenCapture(Log& log, const FakeScreen& screen) : m_log(log), m_screen(screen) {}
+    QString name() const override { return QStringLiteral("fake"); }
+    // Logs "grab WxH" (the picture's size) or "grab failed".
+    CaptureResult grabPrimary(IEventPump& pump) override;
+
     // What the screen shows; a pattern of the screen's size when null.
     QImage content;
+    // When not empty, every grab fails with this reason.
+    QString failure;
     int grabs = 0;
+    // Runs at the moment of the copy, before the result is made.
     std::function<void()> onGrab;
 
 private:
     Log& m_log;
+    const FakeScreen& m_screen;
 };
 
 class FakeWindowOrder final : public IWindowOrder {
@@ -147,6 +163,7 @@ private:
 struct FakeServices {
     Log log;
     FakeScreen screen{log};
+    FakeScreenCapture capture{log, screen};
     FakeWindowOrder windowOrder{log};
     FakeEventPump pump{log};
     FakeClipboard clipboard{log};
@@ -155,8 +172,8 @@ struct FakeServices {
     FakeMousePointer pointer{log};
     FakeMessages messages{log};
     FakeApplication application{log};
-    Services services{screen,  windowOrder, pump,     clipboard,  dialogs,
-                      printer, pointer,     messages, application};
+    Services services{screen,  capture, windowOrder, pump,     clipboard,
+                      dialogs, printer, pointer,     messages, application};
 };
 
 // A deterministic, non-uniform picture: every pixel differs from its

@@ -55,7 +55,7 @@ TEST_F(WindowStateTest, ExitDuringAWaitStopsTheWaitingHandler) {
     f.form.run("Click", [&] { f.Command1_Click(5); });
     EXPECT_TRUE(fake.application.quit);
     EXPECT_EQ(fake.application.code, 0);
-    EXPECT_EQ(fake.screen.grabs, 0);
+    EXPECT_EQ(fake.capture.grabs, 0);
     EXPECT_TRUE(fake.messages.errors.empty());
 }
 

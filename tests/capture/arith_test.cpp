@@ -12,24 +12,6 @@
 namespace zs::capture {
 namespace {
 
-TEST(CopyPixels, DividesRoundedLengthByRoundedFactor) {
-    const struct {
-        float screenTwips, twipsPerPixel;
-        std::int32_t pixels;
-    } cases[] = {
-        {28800, 15, 1920},    {16200, 15, 1080}, {23040, 12, 1920},
-        {12960, 12, 1080},    {1000, 15, 66}, // 66.67: the remainder is dropped, not rounded
-        {28807.5f, 15, 1920},                 // 28808 after rounding to even
-        {30, 14.5f, 2},                       // the factor rounds to 14 (tie to even)
-        {30, 15.5f, 1},                       // and here to 16
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(copyPixels(c.screenTwips, c.twipsPerPixel), c.pixels)
-            << c.screenTwips << " twips at " << c.twipsPerPixel;
-    }
-    EXPECT_THROW(copyPixels(28800, 0.5f), Error); // 0.5 rounds to 0
-}
-
 TEST(ScrollRange, RoundsTheDifferenceInto16Bits) {
     constexpr int kOverflow = 99999;
     const struct {

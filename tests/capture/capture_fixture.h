@@ -65,7 +65,7 @@ protected:
         move(x1, y1);
         release(x1, y1);
     }
-    QImage screenContent() const { return fake.screen.content; }
+    QImage screenContent() const { return fake.capture.content; }
     QColor holderBackground() { return toQColor(f().Picture2.backColor()); }
 
     fakes::FakeServices fake;

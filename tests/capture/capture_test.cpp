@@ -27,7 +27,7 @@ struct AtGrab {
 TEST_F(Capture, MinimisesWaitsCopiesSetsRangesMaximisesAndComesToFront) {
     const double start = fake.pump.clock;
     AtGrab at;
-    fake.screen.onGrab = [&] {
+    fake.capture.onGrab = [&] {
         at.seen = true;
         at.state = f().form.windowState();
         at.surfaceVisible = f().FormScreenCapture.visible();
@@ -58,8 +58,9 @@ TEST_F(Capture, MinimisesWaitsCopiesSetsRangesMaximisesAndComesToFront) {
     EXPECT_TRUE(at.surfaceVisible);
     EXPECT_FALSE(at.onScreen);
     EXPECT_GE(at.waited, 0.4 - 1e-6);
-    EXPECT_EQ(at.surfaceWidth, 28800); // resized before the copy
-    EXPECT_EQ(at.surfaceHeight, 16200);
+    // Resized only once the copy has succeeded, so that a failure leaves it.
+    EXPECT_EQ(at.surfaceWidth, 4215);
+    EXPECT_EQ(at.surfaceHeight, 4095);
     EXPECT_EQ(hMaxBeforeMaximise, static_cast<int>(28800 - viewportW));
     EXPECT_EQ(vMaxBeforeMaximise, static_cast<int>(16200 - viewportH));
 
@@ -69,7 +70,7 @@ TEST_F(Capture, MinimisesWaitsCopiesSetsRangesMaximisesAndComesToFront) {
     ASSERT_GE(grab, 0);
     EXPECT_GT(on, grab);
     EXPECT_GT(off, on);
-    EXPECT_EQ(fake.screen.grabs, 1);
+    EXPECT_EQ(fake.capture.grabs, 1);
 
     EXPECT_EQ(f().form.windowState(), WindowState::Maximized);
     EXPECT_FALSE(fake.windowOrder.topmost);
@@ -96,19 +97,65 @@ TEST_F(Capture, WaitsBeyondTheFixedWaitUntilTheWindowHasLeftTheScreen) {
         const double start = fake.pump.clock;
         bool offScreen = false;
         double waited = 0;
-        fake.screen.onGrab = [&] {
+        fake.capture.onGrab = [&] {
             waited = fake.pump.clock - start;
             offScreen = !fake.windowOrder.isOnScreen(*f().form.widget());
         };
-        const int grabs = fake.screen.grabs;
+        const int grabs = fake.capture.grabs;
         f().form.setWindowState(WindowState::Normal);
         // Seen on the screen once, as a shown window is.
         ASSERT_TRUE(fake.windowOrder.isOnScreen(*f().form.widget()));
         captureScreen();
-        EXPECT_EQ(fake.screen.grabs, grabs + 1);
+        EXPECT_EQ(fake.capture.grabs, grabs + 1);
         EXPECT_EQ(offScreen, c.copiedOffScreen) << c.stillShownQueries;
         EXPECT_GE(waited, 0.4 - 1e-6);
         EXPECT_LE(waited, c.maxWait) << c.stillShownQueries;
+    }
+}
+
+TEST_F(Capture, AFailedCopyNamesTheReasonAndLeavesTheSurfaceAsItWas) {
+    struct Case {
+        const char* name;
+        bool capturedBefore;
+    };
+    const Case cases[] = {{"first capture", false}, {"after a capture", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fakes::FakeServices services;
+        app::Form1 window(services.services);
+        window.start();
+        if (c.capturedBefore) {
+            window.Command1_Click(5);
+            window.capture.FormScreenCapture_MouseDown(kLeftButton, 0, 150, 150);
+            window.capture.FormScreenCapture_MouseUp(kLeftButton, 0, 300, 300);
+        }
+        window.form.setWindowState(WindowState::Normal);
+        const bool visible = window.FormScreenCapture.visible();
+        const float width = window.FormScreenCapture.width();
+        const QImage picture = window.FormScreenCapture.picture();
+        const QImage image = window.FormScreenCapture.image();
+        const int clipboardSets = services.clipboard.sets;
+        services.capture.failure = QStringLiteral("The X server refused the screen copy.");
+        services.log.clear();
+
+        window.Command1_Click(5);
+
+        ASSERT_EQ(services.messages.errors.size(), 1U);
+        EXPECT_TRUE(services.messages.errors[0].contains(services.capture.failure))
+            << services.messages.errors[0].toStdString();
+        EXPECT_EQ(window.FormScreenCapture.visible(), visible);
+        EXPECT_EQ(window.FormScreenCapture.width(), width);
+        EXPECT_EQ(window.FormScreenCapture.picture(), picture);
+        EXPECT_EQ(window.FormScreenCapture.image(), image);
+        EXPECT_EQ(services.clipboard.sets, clipboardSets);
+        EXPECT_FALSE(services.application.quit) << "a failed copy does not end the program";
+        // The window comes back, in front, before the message is shown.
+        EXPECT_EQ(window.form.windowState(), WindowState::Maximized);
+        const auto failed = indexOf(services.log, "grab failed");
+        const auto front = indexOf(services.log, "topmost off");
+        ASSERT_GE(failed, 0);
+        EXPECT_GT(front, failed);
+        EXPECT_GT(indexOf(services.log, "message"), front);
     }
 }
 
@@ -122,7 +169,7 @@ TEST_F(Capture, LeavesSelectionScrollCropAndClipboardAsTheyWere) {
     const QString caption = f().Label2.caption();
     const int clipboardSets = fake.clipboard.sets;
 
-    fake.screen.content = fakes::patternImage(QSize(1920, 1080)).mirrored(true, false);
+    fake.capture.content = fakes::patternImage(QSize(1920, 1080)).mirrored(true, false);
     captureScreen();
 
     EXPECT_EQ(f().Shape1.left(), 1500);
@@ -142,7 +189,7 @@ TEST_F(Capture, LeavesSelectionScrollCropAndClipboardAsTheyWere) {
     EXPECT_EQ(f().HScroll1.value(), 300);
     EXPECT_EQ(f().FormScreenCapture.left(), -300);
     EXPECT_EQ(f().FormScreenCapture.top(), -450);
-    EXPECT_EQ(f().FormScreenCapture.picture(), fake.screen.content);
+    EXPECT_EQ(f().FormScreenCapture.picture(), fake.capture.content);
 }
 
 TEST_F(Capture, SizesTheCopyFromTheScreenAtEachFactor) {
@@ -159,7 +206,7 @@ TEST_F(Capture, SizesTheCopyFromTheScreenAtEachFactor) {
     for (const auto& c : cases) {
         fake.screen.tppX = fake.screen.tppY = c.twipsPerPixel;
         fake.screen.size = c.screen;
-        fake.screen.content = fakes::patternImage(c.screen);
+        fake.capture.content = fakes::patternImage(c.screen);
         fake.log.clear();
         f().form.setWindowState(WindowState::Normal);
         captureScreen();
@@ -169,7 +216,7 @@ TEST_F(Capture, SizesTheCopyFromTheScreenAtEachFactor) {
         EXPECT_EQ(f().FormScreenCapture.width(), c.screen.width() * c.twipsPerPixel);
         EXPECT_EQ(f().FormScreenCapture.height(), c.screen.height() * c.twipsPerPixel);
         EXPECT_EQ(f().FormScreenCapture.imageSizePx(), c.screen);
-        EXPECT_EQ(f().FormScreenCapture.picture(), fake.screen.content) << grab;
+        EXPECT_EQ(f().FormScreenCapture.picture(), fake.capture.content) << grab;
     }
 }
 
@@ -177,7 +224,7 @@ TEST_F(Capture, FromTheCompactBarEndsMaximisedWithTheBarHidden) {
     f().Command17_Click();
     ASSERT_TRUE(f().Frame12.visible());
     f().capture.Command18_Click();
-    EXPECT_EQ(fake.screen.grabs, 1);
+    EXPECT_EQ(fake.capture.grabs, 1);
     EXPECT_EQ(f().form.windowState(), WindowState::Maximized);
     EXPECT_FALSE(f().Frame12.visible());
     EXPECT_FALSE(fake.windowOrder.topmost);
@@ -193,14 +240,14 @@ TEST_F(Capture, RangeThatDoesNotFitKeepsThePreviousRange) {
     f().form.setWindowState(WindowState::Normal);
     const int hBefore = f().HScroll1.max();
     fake.screen.size = QSize(3840, 2160);
-    fake.screen.content = fakes::patternImage(fake.screen.size);
+    fake.capture.content = fakes::patternImage(fake.screen.size);
     captureScreen();
     EXPECT_EQ(f().FormScreenCapture.width(), 57600);
     EXPECT_GT(57600 - f().Picture1.width(), 32767);
     EXPECT_EQ(f().HScroll1.max(), hBefore);
     // 2160 pixels high still fit.
     EXPECT_EQ(f().VScroll1.max(), static_cast<int>(32400 - f().Picture1.height()));
-    EXPECT_EQ(f().FormScreenCapture.picture(), fake.screen.content);
+    EXPECT_EQ(f().FormScreenCapture.picture(), fake.capture.content);
     // The bars still move the surface by their value.
     f().HScroll1.setValue(hBefore);
     EXPECT_EQ(f().FormScreenCapture.left(), static_cast<float>(-hBefore));
@@ -378,12 +425,12 @@ TEST_F(Capture, AllScreenNeedsAFinishedSelectionAndFollowsTheSurfaceSize) {
     EXPECT_EQ(f().Label2.caption().toStdString(), "100X100"); // untouched
 
     fake.screen.size = QSize(1280, 720);
-    fake.screen.content = fakes::patternImage(fake.screen.size);
+    fake.capture.content = fakes::patternImage(fake.screen.size);
     f().form.setWindowState(WindowState::Normal);
     captureScreen();
     f().capture.Command4_Click();
     EXPECT_EQ(f().Shape1.width(), 19200);
-    EXPECT_EQ(fake.clipboard.image, fake.screen.content);
+    EXPECT_EQ(fake.clipboard.image, fake.capture.content);
 }
 
 // ---------------------------------------------------------------- crop

@@ -1,6 +1,7 @@
 #include "picture_file.h"
 
 #include "bmp.h"
+#include "errors.h"
 #include "fakes.h"
 
 #include <QBuffer>
@@ -11,6 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdint>
+#include <string>
 #include <vector>
 
 namespace zs::files {
@@ -54,6 +58,95 @@ TEST(EndOfFileChecks, OnlyFilesThatRunToTheirEndAreComplete) {
     QByteArray rle = bmp.left(54);
     rle[30] = 1; // BI_RLE8: its length is not known from the header
     EXPECT_TRUE(bmpComplete(bytesOf(rle), rle.size()));
+}
+
+// A BITMAPINFOHEADER BMP header with the given fields and `extra` bytes after it.
+QByteArray bmpHeader(std::int32_t width, std::int32_t height, std::uint16_t bits,
+                     std::uint32_t offBits, int extra) {
+    QByteArray b(54 + extra, '\0');
+    auto put = [&b](int at, std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) {
+            b[at + i] = static_cast<char>(v >> (8 * i));
+        }
+    };
+    b[0] = 'B';
+    b[1] = 'M';
+    put(10, offBits, 4);
+    put(14, 40, 4);
+    put(18, static_cast<std::uint32_t>(width), 4);
+    put(22, static_cast<std::uint32_t>(height), 4);
+    put(26, 1, 2);
+    put(28, bits, 2);
+    return b;
+}
+
+TEST(EndOfFileChecks, MadeUpBmpHeadersAreJudgedWithoutOverflow) {
+    struct Case {
+        const char* what;
+        std::int32_t width, height;
+        std::uint16_t bits;
+        std::uint32_t offBits;
+        int extra;
+        bool complete;
+    };
+    const Case cases[] = {
+        {"largest rows, most rows", 0x7FFFFFFF, INT32_MIN, 0xFFFF, 54, 100, false},
+        {"largest rows, bottom-up", 0x7FFFFFFF, 0x7FFFFFFF, 32, 54, 0, false},
+        {"one row of 2^44 bytes", 0x7FFFFFFF, 1, 0xFFFF, 54, 4096, false},
+        {"no pixels", 0, 1000000, 24, 54, 0, true},
+        {"no bits", 1000, 1000, 0, 54, 0, true},
+        {"pixels start past the end", 1, 1, 24, 1000, 10, false},
+        {"2 x 2 at 24 bits: 16 bytes", 2, 2, 24, 54, 16, true},
+        {"2 x 2 at 24 bits: 15 bytes", 2, -2, 24, 54, 15, false},
+        {"negative width", -1, 1, 24, 54, 100, false},
+    };
+    for (const Case& c : cases) {
+        const QByteArray b = bmpHeader(c.width, c.height, c.bits, c.offBits, c.extra);
+        EXPECT_EQ(bmpComplete(bytesOf(b), b.size()), c.complete) << c.what;
+    }
+}
+
+TEST(DecodePicture, RefusesDamagedOversizedAndForeignBytesWithTheRightError) {
+    const QImage img = fakes::patternImage(QSize(40, 30));
+    const QByteArray jpeg = jpegBytes(img);
+    QByteArray png;
+    {
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(img.save(&buffer, "png"));
+    }
+    const QByteArray bmp = encodeBmp(img, 3780);
+    for (const QByteArray& good : {jpeg, png, bmp}) {
+        EXPECT_EQ(decodePicture(good, QStringLiteral("good")).size(), QSize(40, 30));
+    }
+
+    struct Case {
+        const char* what;
+        QByteArray bytes;
+        Error::Code code;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"empty", QByteArray(), Error::Code::File, "not a picture"},
+        {"text", QByteArray("hello, picture"), Error::Code::File, "not a picture"},
+        {"JPEG cut short", jpeg.left(jpeg.size() - 40), Error::Code::File, "incomplete"},
+        {"BMP cut short", bmp.left(bmp.size() - 1), Error::Code::File, "incomplete"},
+        {"BMP 70000 pixels wide", bmpHeader(70000, 1, 24, 54, 210000), Error::Code::OutOfMemory,
+         "70000 x 1"},
+        {"BMP of 2^27 + 1 pixels", bmpHeader(8193, 16384, 1, 54, 16), Error::Code::OutOfMemory,
+         "8193 x 16384"},
+    };
+    for (const Case& c : cases) {
+        try {
+            decodePicture(c.bytes, QStringLiteral("in.file"));
+            ADD_FAILURE() << c.what << ": decoded";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.code(), c.code) << c.what;
+            EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos)
+                << c.what << ": " << e.what();
+            EXPECT_NE(std::string(e.what()).find("in.file"), std::string::npos) << c.what;
+        }
+    }
 }
 
 TEST(LoadPictureFile, LoadsAHundredMegapixelColourPicture) {

@@ -1,7 +1,6 @@
-#include "x11_grab.h"
+#include "x11_shm_capture.h"
 
 #include "x11_connection.h"
-
 
 #include <algorithm>
 #include <cstdint>
@@ -18,7 +17,7 @@
 #include <emmintrin.h>
 #endif
 
-namespace zs::x11 {
+namespace zs {
 
 namespace {
 
@@ -188,48 +187,90 @@ private:
     bool m_refused = false;
 };
 
-Segment& cachedSegment() {
-    static Segment segment;
-    return segment;
-}
-
 std::size_t screenBytes(const xcb_screen_t& screen) {
     return static_cast<std::size_t>(screen.width_in_pixels) * screen.height_in_pixels * 4;
 }
 
-} // namespace
-
-bool shmGrabAvailable() {
-    xcb_connection_t* c = connection();
-    if (c == nullptr) {
-        return false;
+// The picture to copy into, spare[0] on return. The newer of the two spares
+// is reused once nobody else holds it (the surface has let go of that
+// capture), else the older is; a spare still held elsewhere is replaced by a
+// new picture (the holder keeps its pixels). Reusing saves the first-touch
+// faults of a new frame's pages on every capture, at the price of keeping
+// one frame more.
+QImage& destination(QImage (&spare)[2], QSize size) {
+    const auto reusable = [&](const QImage& image) {
+        return !image.isNull() && image.size() == size && image.isDetached();
+    };
+    if (!reusable(spare[0])) {
+        if (!reusable(spare[1])) {
+            spare[1] = QImage(size, QImage::Format_RGB32);
+        }
+        std::swap(spare[0], spare[1]);
     }
-    const xcb_screen_t* screen = defaultScreen(c);
-    return screen != nullptr && rootIsRgb32(c, *screen) &&
-           cachedSegment().prepare(c, screenBytes(*screen));
+    return spare[0];
 }
 
-bool grabRootShm(const QRect& source, QImage& dest) {
-    xcb_connection_t* c = connection();
-    if (c == nullptr || dest.isNull() || dest.format() != QImage::Format_RGB32) {
-        return false;
+} // namespace
+
+struct X11ShmCapture::State {
+    xcb_connection_t* connection = nullptr;
+    Segment segment;
+    QImage spare[2];
+};
+
+std::unique_ptr<X11ShmCapture> X11ShmCapture::open() {
+    xcb_connection_t* c = x11::connection();
+    if (c == nullptr) {
+        return nullptr;
     }
     const xcb_screen_t* screen = defaultScreen(c);
     if (screen == nullptr || !rootIsRgb32(c, *screen)) {
-        return false;
+        return nullptr;
+    }
+    auto state = std::make_unique<State>();
+    state->connection = c;
+    if (!state->segment.prepare(c, screenBytes(*screen))) {
+        return nullptr;
+    }
+    return std::unique_ptr<X11ShmCapture>(new X11ShmCapture(std::move(state)));
+}
+
+X11ShmCapture::X11ShmCapture(std::unique_ptr<State> state) : m_state(std::move(state)) {}
+
+X11ShmCapture::~X11ShmCapture() = default;
+
+QString X11ShmCapture::name() const {
+    return QStringLiteral("x11-shm-id");
+}
+
+CaptureResult X11ShmCapture::grabPrimary(IEventPump&) {
+    return grabRoot(primaryScreenDevicePixels());
+}
+
+CaptureResult X11ShmCapture::grabRoot(const QRect& source) {
+    xcb_connection_t* c = m_state->connection;
+    const xcb_screen_t* screen = defaultScreen(c);
+    if (screen == nullptr) {
+        return CaptureResult::failed(QStringLiteral("The X server has no screen."));
     }
     const QRect area =
-        source.intersected(QRect(0, 0, screen->width_in_pixels, screen->height_in_pixels))
-            .intersected(QRect(source.topLeft(), dest.size()));
+        source.intersected(QRect(0, 0, screen->width_in_pixels, screen->height_in_pixels));
     if (area.isEmpty()) {
-        return false;
+        return CaptureResult::failed(
+            QStringLiteral("The primary screen lies outside the X screen."));
     }
     const auto rowBytes = static_cast<std::size_t>(area.width()) * 4;
-    Segment& segment = cachedSegment();
+    Segment& segment = m_state->segment;
     // Sized to the whole screen at once, so that a later, larger grab on the
     // same screen does not need a new segment.
     if (!segment.prepare(c, std::max(screenBytes(*screen), rowBytes * area.height()))) {
-        return false;
+        return CaptureResult::failed(
+            QStringLiteral("The X server no longer shares memory with this program."));
+    }
+    // Written in place (the only holder), handed out shared once full.
+    QImage& dest = destination(m_state->spare, area.size());
+    if (dest.isNull()) {
+        return CaptureResult::failed(QStringLiteral("There is not enough memory for the copy."));
     }
     // The area is asked for in bands, all requested at once: while the
     // server fills band k+1 this process copies band k out, so the two
@@ -246,9 +287,6 @@ bool grabRootShm(const QRect& source, QImage& dest) {
     }
     xcb_flush(c);
 
-    // Where the area lands in dest when the source was clipped at its
-    // top-left.
-    const QPoint at = area.topLeft() - source.topLeft();
     const std::uint8_t* src = segment.data();
     for (std::size_t band = 0; band < cookies.size(); ++band) {
         const int y0 = static_cast<int>(band) * bandRows;
@@ -257,21 +295,22 @@ bool grabRootShm(const QRect& source, QImage& dest) {
         xcb_shm_get_image_reply_t* reply = xcb_shm_get_image_reply(c, cookies[band], &error);
         const bool ok = reply != nullptr && error == nullptr &&
                         reply->size >= rowBytes * static_cast<std::size_t>(rows);
+        const int code = error != nullptr ? error->error_code : 0;
         std::free(reply);
         std::free(error);
         if (!ok) {
             for (std::size_t rest = band + 1; rest < cookies.size(); ++rest) {
                 xcb_discard_reply(c, cookies[rest].sequence);
             }
-            return false;
+            return CaptureResult::failed(
+                QStringLiteral("The X server refused the screen copy (error %1).").arg(code));
         }
         for (int y = y0; y < y0 + rows; ++y) {
-            auto* row = reinterpret_cast<std::uint32_t*>(dest.scanLine(at.y() + y)) + at.x();
-            copyOpaque(row, reinterpret_cast<const std::uint32_t*>(src + rowBytes * y),
-                       area.width());
+            copyOpaque(reinterpret_cast<std::uint32_t*>(dest.scanLine(y)),
+                       reinterpret_cast<const std::uint32_t*>(src + rowBytes * y), area.width());
         }
     }
-    return true;
+    return CaptureResult::copied(dest);
 }
 
-} // namespace zs::x11
+} // namespace zs
