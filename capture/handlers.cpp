@@ -7,11 +7,12 @@ namespace zs::capture {
 
 namespace {
 
-// After the fixed wait the window may still be on the screen (a window
-// manager that is slow to unmap it): wait on in short slices, for a bounded
-// time, so that the copy does not show the program's own window.
-constexpr float kLeaveScreenSlice = 0.05f;
-constexpr double kLeaveScreenLimit = 2.0; // seconds
+// A window still on the screen after the fixed wait is unmapped by the
+// program itself; the server takes it off at once, and the wait for that is
+// bounded all the same. The windows it covered then have a moment to repaint.
+constexpr float kLeaveScreenSlice = 0.01f;
+constexpr double kLeaveScreenLimit = 1.0; // seconds
+constexpr float kRepaintBeneath = 0.1f;
 
 // Runs one step of a handler that skips failing steps.
 template <typename Step> void skipOnError(Step&& step) {
@@ -35,9 +36,15 @@ void Handlers::capture() {
     c.FormScreenCapture.setVisible(true);
     c.Form1.setWindowState(WindowState::Minimized);
     r.Perimene(0.4f);
-    const double giveUp = s.pump.now() + kLeaveScreenLimit;
-    while (s.windowOrder.isOnScreen(*c.Form1.widget()) && s.pump.now() < giveUp) {
-        r.Perimene(kLeaveScreenSlice);
+    // No window manager, or one that does not minimise (a tiling one): the
+    // window is still there and would be in the copy.
+    if (s.windowOrder.isOnScreen(*c.Form1.widget())) {
+        c.Form1.takeOffScreen();
+        const double giveUp = s.pump.now() + kLeaveScreenLimit;
+        while (s.windowOrder.isOnScreen(*c.Form1.widget()) && s.pump.now() < giveUp) {
+            r.Perimene(kLeaveScreenSlice);
+        }
+        r.Perimene(kRepaintBeneath);
     }
 
     // Copied before the surface changes, so that a failed copy leaves the

@@ -11,6 +11,10 @@
 E2E_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=e2e/cups.sh
 source "$E2E_LIB_DIR/cups.sh"
+# shellcheck source=e2e/wayland.sh
+source "$E2E_LIB_DIR/wayland.sh"
+# shellcheck source=e2e/desktops.sh
+source "$E2E_LIB_DIR/desktops.sh"
 
 # ImageMagick by absolute path: another `convert` may come first in PATH.
 IM_CONVERT=/usr/bin/convert
@@ -19,8 +23,12 @@ IM_IMPORT=/usr/bin/import
 IM_DISPLAY=/usr/bin/display
 IM_IDENTIFY=/usr/bin/identify
 
-E2E_SCREEN_W=1920
-E2E_SCREEN_H=1080
+# The desktop e2e_start_desktop makes; a scenario may set these at its top
+# level (run-scenario.sh reads the scenario before starting the desktop).
+E2E_SCREEN_W=${E2E_SCREEN_W:-1920}
+E2E_SCREEN_H=${E2E_SCREEN_H:-1080}
+E2E_SCREEN_DEPTH=${E2E_SCREEN_DEPTH:-24}
+E2E_WM=${E2E_WM:-openbox} # openbox, or none
 E2E_WINDOW_TITLE='Zentrim Screen'
 
 E2E_TMP=${E2E_TMP:-}
@@ -104,15 +112,16 @@ _wm_running() {
   [[ $name == *Openbox* ]]
 }
 
-# e2e_start_desktop: Xvfb 1920x1080x24 on a free display (exports DISPLAY),
-# then openbox with the private configuration in e2e/openbox-rc.xml.
+# e2e_start_desktop: Xvfb of E2E_SCREEN_W x E2E_SCREEN_H x E2E_SCREEN_DEPTH
+# (1920x1080x24) on a free display (exports DISPLAY), then openbox with the
+# private configuration in e2e/openbox-rc.xml unless E2E_WM=none.
 e2e_start_desktop() {
   e2e_make_tmp
   local fdfile=$E2E_TMP/display-number
   : >"$fdfile"
   # -displayfd makes the server pick a free display and write its number;
   # -noreset keeps the root background when the last client disconnects.
-  Xvfb -displayfd 3 -screen 0 "${E2E_SCREEN_W}x${E2E_SCREEN_H}x24" -nolisten tcp -noreset \
+  Xvfb -displayfd 3 -screen 0 "${E2E_SCREEN_W}x${E2E_SCREEN_H}x${E2E_SCREEN_DEPTH}" -nolisten tcp -noreset \
     3>"$fdfile" >"$E2E_TMP/xvfb.log" 2>&1 &
   XVFB_PID=$!
   wait_until 10 grep -q '^[0-9][0-9]*$' "$fdfile" ||
@@ -121,6 +130,10 @@ e2e_start_desktop() {
   export DISPLAY
   wait_for 10 "X server on $DISPLAY" xdpyinfo >/dev/null 2>&1
   unset WAYLAND_DISPLAY
+  if [[ $E2E_WM == none ]]; then
+    e2e_log "desktop ready on $DISPLAY (Xvfb $XVFB_PID, no window manager)"
+    return 0
+  fi
 
   # openbox reads its menu and theme through XDG paths; point the user part
   # at an empty directory so no personal configuration takes part.
@@ -153,13 +166,15 @@ _pid_gone() {
   [[ ${stat%% *} == Z ]]
 }
 
-# e2e_cleanup: stops the program, openbox and Xvfb and removes $E2E_TMP.
+# e2e_cleanup: stops the program, the desktop (openbox and Xvfb, or the
+# Wayland one) and removes $E2E_TMP.
 # Set E2E_KEEP_TMP=1 to keep the directory (screenshots, logs) for debugging.
 e2e_cleanup() {
   local pid
   for pid in "${E2E_EXTRA_PIDS[@]}"; do _stop_pid "$pid"; done
   E2E_EXTRA_PIDS=()
   _stop_pid "$APP_PID"
+  wl_stop_desktop
   _stop_pid "$OPENBOX_PID"
   _stop_pid "$XVFB_PID"
   APP_PID='' OPENBOX_PID='' XVFB_PID=''
@@ -260,7 +275,8 @@ app_window() {
     fi
     fail "no visible window titled '$E2E_WINDOW_TITLE' within ${timeout}s"
   fi
-  wait_for 5 "the window manager to frame window $APP_WIN" _has_frame_extents "$APP_WIN"
+  [[ $E2E_WM == none ]] ||
+    wait_for 5 "the window manager to frame window $APP_WIN" _has_frame_extents "$APP_WIN"
   e2e_log "window $APP_WIN: client $(win_client_geometry "$APP_WIN"), frame extents $(win_frame_extents "$APP_WIN")"
 }
 
@@ -295,8 +311,10 @@ win_client_geometry() {
     END { if (w == "") exit 1; print x, y, w, h }'
 }
 
-# win_frame_extents WIN: "LEFT RIGHT TOP BOTTOM" of the window manager's frame.
+# win_frame_extents WIN: "LEFT RIGHT TOP BOTTOM" of the window manager's frame
+# (no frame without a window manager).
 win_frame_extents() {
+  [[ $E2E_WM != none ]] || { echo 0 0 0 0; return 0; }
   local line
   line=$(xprop -id "$1" _NET_FRAME_EXTENTS 2>/dev/null) || return 1
   [[ $line =~ =\ *([0-9]+),\ *([0-9]+),\ *([0-9]+),\ *([0-9]+) ]] || return 1

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # run-scenario.sh SCENARIO [APP]
 #
-# Runs one end-to-end scenario on a private desktop: starts Xvfb and openbox,
-# sources SCENARIO (a file defining a function `scenario`), runs it, and
+# Runs one end-to-end scenario on a private desktop: sources SCENARIO (a file
+# defining a function `scenario`), starts Xvfb and openbox (or, when the file
+# sets E2E_DESKTOP=wayland, headless sway: e2e/wayland.sh), runs it, and
 # prints "PASS name" or "FAIL name: reason". Everything started is stopped
 # and the temporary directory removed on the way out; after a failure the
 # screenshots and logs are copied to ./e2e-artifacts/NAME/ (the working
@@ -64,6 +65,11 @@ _finish() {
       cat "$E2E_TMP/final-window.txt"
     fi
   fi
+  if [[ -n $WL_SESSION_PID ]]; then
+    wl_screenshot "$E2E_TMP/final-screen.png" 2>/dev/null || true
+    wl_run swaymsg -t get_tree >"$E2E_TMP/final-tree.txt" 2>&1 || true
+    cp "$WL_DIR"/*.log "$E2E_TMP/" 2>/dev/null || true
+  fi
   if [[ -s $E2E_TMP/app.log ]]; then
     echo "--- last lines of the program's output ---"
     tail -n 20 "$E2E_TMP/app.log"
@@ -93,8 +99,15 @@ trap _finish EXIT
 ) </dev/null >/dev/null 2>&1 &
 WATCHDOG_PID=$!
 
-e2e_start_desktop
+# Read first: a scenario may choose its desktop (E2E_DESKTOP=wayland for the
+# headless sway of e2e/wayland.sh; on X11 E2E_SCREEN_*, E2E_WM).
+E2E_DESKTOP=x11
 # shellcheck disable=SC1090
 source "$SCENARIO"
 declare -F scenario >/dev/null || fail "$SCENARIO defines no function 'scenario'"
+case $E2E_DESKTOP in
+  x11) e2e_start_desktop ;;
+  wayland) wl_start_desktop "$E2E_SCREEN_W" "$E2E_SCREEN_H" ;;
+  *) fail "unknown E2E_DESKTOP '$E2E_DESKTOP'" ;;
+esac
 scenario

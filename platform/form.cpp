@@ -192,6 +192,13 @@ void Form::setWindowState(WindowState s) {
         next = QSize(std::max(0, avail.width() - f.left() - f.right()),
                      std::max(0, avail.height() - f.top() - f.bottom()));
         m_widget->showMaximized();
+        if (!m_services.windowOrder.managed()) {
+            // Nobody else maximises the window: it fills the available area
+            // itself (Qt's immediate resize event is its own, not news).
+            m_resizing = true;
+            m_widget->setGeometry(QRect(avail.topLeft(), next));
+            m_resizing = false;
+        }
         break;
     }
     case WindowState::Normal:
@@ -205,6 +212,10 @@ void Form::setWindowState(WindowState s) {
             Resize();
         }
     }
+}
+
+void Form::takeOffScreen() {
+    m_widget->hide();
 }
 
 void Form::windowSystemResized(QSize clientPx) {
@@ -235,6 +246,12 @@ void Form::windowSystemResized(QSize clientPx) {
 }
 
 void Form::windowSystemStateChanged(Qt::WindowStates states) {
+    // Without a window manager nobody else changes the state, and what Qt
+    // reports is its guess from properties nobody maintains (a window shown
+    // maximised after a minimise was reported minimised again).
+    if (!m_services.windowOrder.managed()) {
+        return;
+    }
     WindowState s = WindowState::Normal;
     if (states & Qt::WindowMinimized) {
         s = WindowState::Minimized;

@@ -53,6 +53,10 @@ public:
 
     WindowState windowState() const { return m_state; }
     void setWindowState(WindowState s);
+    // Unmaps the window, leaving WindowState as it is: for a window that a
+    // window manager did not minimise (a tiling one, or none). The next
+    // change of WindowState shows it again.
+    void takeOffScreen();
 
     // Shows the window in the centre of the primary screen's available area.
     void showCentred();

@@ -22,6 +22,7 @@ public:
     void setWindowPos(QWidget& window, bool onTop, const QRect& outerPx) override;
     QMargins frameMargins(const QWidget& window) const override;
     bool isOnScreen(const QWidget& window) const override;
+    bool managed() const override;
 
 private:
     // The frame is known only once the window manager has framed the window;

@@ -2,6 +2,7 @@
 
 #include "x11_connection.h"
 
+#include <QGuiApplication>
 #include <QWidget>
 #include <QWindow>
 
@@ -73,6 +74,9 @@ void QtWindowOrder::setWindowPos(QWidget& window, bool onTop, const QRect& outer
 }
 
 QMargins QtWindowOrder::frameMargins(const QWidget& window) const {
+    if (!managed()) {
+        return {};
+    }
     if (window.isVisible() && window.geometry() != window.frameGeometry()) {
         const QRect g = window.geometry();
         const QRect fg = window.frameGeometry();
@@ -85,17 +89,38 @@ QMargins QtWindowOrder::frameMargins(const QWidget& window) const {
 }
 
 bool QtWindowOrder::isOnScreen(const QWidget& window) const {
-    if (!window.isVisible()) {
-        return false;
-    }
-    if (xcb_connection_t* c = x11::connection(); c != nullptr) {
-        const auto cookie = xcb_get_window_attributes(c, static_cast<xcb_window_t>(window.winId()));
+    // Asked of the server also for a hidden window: the answer comes after
+    // the unmap request Qt sent, so "no" means the server has taken it off.
+    if (xcb_connection_t* c = x11::connection(); c != nullptr && window.internalWinId() != 0) {
+        const auto cookie =
+            xcb_get_window_attributes(c, static_cast<xcb_window_t>(window.internalWinId()));
         xcb_get_window_attributes_reply_t* r = xcb_get_window_attributes_reply(c, cookie, nullptr);
         const bool viewable = r != nullptr && r->map_state == XCB_MAP_STATE_VIEWABLE;
         std::free(r);
         return viewable;
     }
-    return !window.isMinimized();
+    // xdg-shell has a request to minimise but no state that says it was done
+    // (sway and other tiling compositors ignore it), so a shown window may
+    // still be on the screen.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        return window.isVisible();
+    }
+    return window.isVisible() && !window.isMinimized();
+}
+
+bool QtWindowOrder::managed() const {
+    xcb_connection_t* c = x11::connection();
+    if (c == nullptr) {
+        return true; // elsewhere a compositor always manages the windows
+    }
+    // Exactly one client may redirect the root's children: the window
+    // manager.
+    xcb_get_window_attributes_reply_t* r =
+        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, rootOf(c)), nullptr);
+    const bool redirected =
+        r != nullptr && (r->all_event_masks & XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT) != 0;
+    std::free(r);
+    return redirected;
 }
 
 } // namespace zs

@@ -1,5 +1,6 @@
 #include "screen_capture.h"
 
+#include "portal_capture.h"
 #include "qt_grab_capture.h"
 #include "services.h"
 #include "x11_shm_capture.h"
@@ -69,10 +70,9 @@ bool CaptureSession::wantsPortal() const {
 
 std::unique_ptr<IScreenCapture> chooseScreenCapture(const CaptureSession& session) {
     if (session.wantsPortal()) {
-        // The desktop portal's backend (org.freedesktop.portal.Screenshot)
-        // is chosen here once it exists. Until then a Wayland session goes on
-        // below: Qt's grab reports that it cannot read the screen, and under
-        // XWayland the X grab copies what the X server sees.
+        // Only the compositor can copy a Wayland screen; it lends it through
+        // the desktop portal. A missing portal is reported at the capture.
+        return std::make_unique<PortalCapture>();
     }
     if (session.onX11() && !session.sharedMemoryOff) {
         if (auto shm = X11ShmCapture::open()) {

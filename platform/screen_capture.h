@@ -8,8 +8,8 @@
 #include <memory>
 
 // Copying the primary screen. The capture handler sees only IScreenCapture;
-// one backend per file implements it (x11_shm_capture, qt_grab_capture) and
-// chooseScreenCapture() picks one when the program starts.
+// one backend per file implements it (x11_shm_capture, qt_grab_capture,
+// portal_capture) and chooseScreenCapture() picks one when the program starts.
 namespace zs {
 
 class IEventPump;

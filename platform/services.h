@@ -41,8 +41,13 @@ public:
     // The frame the window system draws around the client area, in pixels.
     virtual QMargins frameMargins(const QWidget& window) const = 0;
     // True while any part of the window may still be on the screen (mapped and
-    // not minimised as the window system reports it).
+    // not minimised as the window system reports it, after every request
+    // made so far).
     virtual bool isOnScreen(const QWidget& window) const = 0;
+    // Whether a window manager places, frames, minimises and maximises
+    // top-level windows. Without one the window has no frame and the program
+    // places a maximised window itself.
+    virtual bool managed() const = 0;
 };
 
 // Processes events and reads a monotonic clock.

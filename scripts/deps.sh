@@ -2,9 +2,10 @@
 # deps.sh [--package | --test]: installs the Debian packages needed to build
 # Zentrim Screen; with --package also the tools that make and check its Debian
 # package; with --test those and everything the tests use (virtual X server,
-# window manager, input and clipboard tools, ImageMagick, a PDF printer).
-# Only missing packages are installed; as a normal user it prints the command
-# to run instead and exits non-zero.
+# window manager, input and clipboard tools, ImageMagick, a PDF printer, a
+# headless Wayland desktop with the screenshot portal). Only missing packages
+# are installed; as a normal user it prints the command to run instead and
+# exits non-zero.
 #
 # One package or a small group a line, each with its reason, so that lists
 # edited side by side merge cleanly.
@@ -22,6 +23,10 @@ BUILD_PACKAGES=(
   # Screen grabs through XCB, with shared memory.
   libxcb1-dev libxcb-shm0-dev libx11-xcb-dev libx11-dev
   fonts-dejavu-core fonts-liberation
+  # Qt's wayland platform, to run on Wayland desktops.
+  qt6-wayland
+  # The Wayland client library, for the tests' pointer helper.
+  libwayland-dev
 )
 PACKAGE_PACKAGES=(
   # CPack's DEB generator: dpkg-shlibdeps computes Depends, file picks the
@@ -34,8 +39,18 @@ PACKAGE_PACKAGES=(
 )
 TEST_PACKAGES=(
   xvfb xauth openbox xdotool xclip x11-utils
+  # Monitors, resources and wallpaper of the other desktops the capture is
+  # checked on.
+  x11-xserver-utils feh
   imagemagick
   cups printer-driver-cups-pdf poppler-utils
+  # The Wayland desktop (e2e/wayland.sh): headless sway with a wallpaper,
+  # screenshots and the clipboard from outside, a D-Bus session, PipeWire
+  # (the wlr portal backend will not start without it) and the screenshot
+  # portal (the gtk backend provides the access check the portal needs).
+  sway swaybg grim wl-clipboard jq
+  dbus-daemon dbus-bin pipewire
+  xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk
 )
 
 usage() { echo "usage: $0 [--package | --test]" >&2; exit 2; }

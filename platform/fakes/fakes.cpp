@@ -42,7 +42,10 @@ void FakeWindowOrder::setWindowPos(QWidget&, bool onTop, const QRect& outerPx) {
 }
 
 bool FakeWindowOrder::isOnScreen(const QWidget& window) const {
-    if (!window.isMinimized() && window.isVisible()) {
+    if (!window.isVisible()) {
+        return false;
+    }
+    if (!window.isMinimized()) {
         m_onScreenLeft = onScreenAfterMinimise;
         return true;
     }

@@ -56,8 +56,13 @@ class FakeWindowOrder final : public IWindowOrder {
 public:
     explicit FakeWindowOrder(Log& log) : m_log(log) {}
     void setWindowPos(QWidget& window, bool onTop, const QRect& outerPx) override;
-    QMargins frameMargins(const QWidget&) const override { return frame; }
+    QMargins frameMargins(const QWidget&) const override {
+        return windowManager ? frame : QMargins();
+    }
+    // A hidden window is off the screen at once; a minimised one after
+    // `onScreenAfterMinimise` more queries.
     bool isOnScreen(const QWidget& window) const override;
+    bool managed() const override { return windowManager; }
 
     // 4 + 4 pixels across and 27 + 4 down: 120 x 465 twips at 15 twips per
     // pixel, the frame of the window's design size.
@@ -66,6 +71,7 @@ public:
     std::vector<std::pair<bool, QRect>> calls;
     // How many more isOnScreen queries answer true after minimising.
     int onScreenAfterMinimise = 0;
+    bool windowManager = true;
 
 private:
     Log& m_log;

@@ -81,35 +81,49 @@ TEST_F(Capture, MinimisesWaitsCopiesSetsRangesMaximisesAndComesToFront) {
     EXPECT_EQ(f().VScroll1.max(), static_cast<int>(16200 - f().Picture1.height()));
 }
 
-TEST_F(Capture, WaitsBeyondTheFixedWaitUntilTheWindowHasLeftTheScreen) {
+TEST_F(Capture, TakesAWindowThatWasNotMinimisedOffTheScreenBeforeTheCopy) {
     struct Case {
+        const char* name;
         int stillShownQueries; // answers "on screen" after minimising
-        bool copiedOffScreen;
-        double maxWait;
+        bool windowManager;
+        bool takenOff; // unmapped by the program
     };
     const Case cases[] = {
-        {0, true, 0.45},
-        {10, true, 1.1},
-        {1000000, false, 2.5}, // never leaves: the wait is bounded and the copy still taken
+        {"minimised in time", 0, true, false},
+        {"minimised late", 3, true, true},
+        {"a manager that does not minimise", 1000000, true, true},
+        {"no window manager", 1000000, false, true},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         fake.windowOrder.onScreenAfterMinimise = c.stillShownQueries;
+        fake.windowOrder.windowManager = c.windowManager;
+        f().form.setWindowState(WindowState::Normal);
+        // Seen on the screen once, as a shown window is.
+        ASSERT_TRUE(fake.windowOrder.isOnScreen(*f().form.widget()));
         const double start = fake.pump.clock;
         bool offScreen = false;
+        bool hidden = false;
         double waited = 0;
         fake.capture.onGrab = [&] {
             waited = fake.pump.clock - start;
             offScreen = !fake.windowOrder.isOnScreen(*f().form.widget());
+            hidden = !f().form.widget()->isVisible();
         };
         const int grabs = fake.capture.grabs;
-        f().form.setWindowState(WindowState::Normal);
-        // Seen on the screen once, as a shown window is.
-        ASSERT_TRUE(fake.windowOrder.isOnScreen(*f().form.widget()));
         captureScreen();
         EXPECT_EQ(fake.capture.grabs, grabs + 1);
-        EXPECT_EQ(offScreen, c.copiedOffScreen) << c.stillShownQueries;
+        EXPECT_TRUE(offScreen);
+        EXPECT_EQ(hidden, c.takenOff);
         EXPECT_GE(waited, 0.4 - 1e-6);
-        EXPECT_LE(waited, c.maxWait) << c.stillShownQueries;
+        // The fixed wait, and when the window had to be taken off, a tenth
+        // of a second for the windows beneath to repaint.
+        EXPECT_LE(waited, c.takenOff ? 0.55 : 0.45);
+        // Back, shown and maximised. (That it fills the work area without a
+        // window manager shows only on a real desktop, where the e2e scenario
+        // without one checks it: the offscreen platform maximises by itself.)
+        EXPECT_TRUE(f().form.widget()->isVisible());
+        EXPECT_EQ(f().form.windowState(), WindowState::Maximized);
     }
 }
 

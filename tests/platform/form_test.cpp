@@ -49,6 +49,28 @@ TEST_F(FormTest, MinimisedIsZeroByZeroMaximisedIsTheAvailableAreaLessTheFrame) {
     EXPECT_EQ(sizes.back(), std::make_pair(15555.0F, 11550.0F));
 }
 
+TEST_F(FormTest, WithoutAWindowManagerTheStateIsTheProgramsAlone) {
+    const struct {
+        bool windowManager;
+        WindowState reported; // the state after Qt reports "minimised"
+        float maximisedWidth; // client width, maximised, in twips
+    } cases[] = {
+        {true, WindowState::Minimized, 1912.0F * 15}, // 4 + 4 pixels of frame
+        {false, WindowState::Maximized, 1920.0F * 15},
+    };
+    for (const auto& c : cases) {
+        fake.windowOrder.windowManager = c.windowManager;
+        fake.screen.available = QRect(0, 0, 1920, 1050);
+        form.setWindowState(WindowState::Maximized);
+        EXPECT_EQ(form.scaleWidth(), c.maximisedWidth) << c.windowManager;
+        sizes.clear();
+        form.windowSystemStateChanged(Qt::WindowMinimized);
+        EXPECT_EQ(form.windowState(), c.reported) << c.windowManager;
+        EXPECT_EQ(sizes.size(), c.windowManager ? 1U : 0U) << c.windowManager;
+        form.setWindowState(WindowState::Normal);
+    }
+}
+
 TEST_F(FormTest, LateConfirmationsOfEarlierSizesAreNotResizes) {
     form.widget()->show();
     sizes.clear();

@@ -1,0 +1,120 @@
+// The desktop portal's screenshot against the X11 grab of the same size, in
+// one process: the X grab copies the screen of the X server in DISPLAY (the
+// baseline), the portal reads the screen of the Wayland session on the
+// session bus. bench/portal_vs_x11.sh sets up both (an Xvfb and a headless
+// sway of 1920x1080 each) and runs this inside the Wayland session:
+//
+//   bash e2e/run-scenario.sh bench/portal_vs_x11.sh build/bench/portal_bench
+//
+// Without a portal the portal benchmark is skipped with the reason; without
+// DISPLAY so is the X grab, and the portal's figure has no ratio.
+
+#include "bench_support.h"
+#include "portal_capture.h"
+#include "qt_services.h"
+#include "screen_capture.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QBuffer>
+#include <QGuiApplication>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using zs::bench::Clock;
+using zs::bench::median;
+using zs::bench::seconds;
+
+// The X grab's median, measured first, for the portal's ratio, and its
+// last picture, for the cost of the portal's file format.
+double g_x11Seconds = 0;
+QImage g_x11Picture;
+
+std::string sizeLabel(const QImage& image) {
+    return std::to_string(image.width()) + "x" + std::to_string(image.height());
+}
+
+// Times each grab; fails the benchmark with the backend's reason.
+template <typename Grab>
+double timedGrabs(benchmark::State& state, Grab&& grab, QImage* keep = nullptr) {
+    std::vector<double> times;
+    QImage last;
+    for (auto _ : state) {
+        const auto t0 = Clock::now();
+        zs::CaptureResult result = grab();
+        times.push_back(seconds(Clock::now() - t0));
+        if (!result.ok()) {
+            state.SkipWithError(result.failure().toStdString().c_str());
+            return 0;
+        }
+        last = result.image();
+    }
+    const double m = median(times);
+    state.counters["median_ms"] = m * 1e3;
+    state.SetLabel(sizeLabel(last));
+    if (keep != nullptr) {
+        *keep = last;
+    }
+    return m;
+}
+
+void BM_X11Grab(benchmark::State& state) {
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+        state.SkipWithError("needs an X server (set DISPLAY)");
+        return;
+    }
+    zs::CaptureSession session = zs::CaptureSession::current();
+    session.sessionType = QStringLiteral("x11"); // the X grab even inside a Wayland session
+    auto capture = zs::chooseScreenCapture(session);
+    zs::QtEventPump pump;
+    g_x11Seconds = timedGrabs(
+        state, [&] { return capture->grabPrimary(pump); }, &g_x11Picture);
+    state.counters["backend_" + capture->name().toStdString()] = 1;
+}
+
+void BM_PortalScreenshot(benchmark::State& state) {
+    zs::PortalCapture capture;
+    zs::QtEventPump pump;
+    const double m = timedGrabs(state, [&] { return capture.grabPrimary(pump); });
+    if (m > 0 && g_x11Seconds > 0) {
+        state.counters["x11_ms"] = g_x11Seconds * 1e3;
+        state.counters["x_x11"] = m / g_x11Seconds;
+    }
+}
+
+// Our share of the portal's time: reading back a PNG of the same screen (the
+// portal hands the picture over as a PNG file).
+void BM_DecodeScreenPng(benchmark::State& state) {
+    if (g_x11Picture.isNull()) {
+        state.SkipWithError("needs the X grab's picture (set DISPLAY)");
+        return;
+    }
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    g_x11Picture.save(&buffer, "PNG");
+    std::vector<double> times;
+    for (auto _ : state) {
+        const auto t0 = Clock::now();
+        QImage decoded = QImage::fromData(png).convertToFormat(QImage::Format_RGB32);
+        times.push_back(seconds(Clock::now() - t0));
+        benchmark::DoNotOptimize(decoded);
+    }
+    state.counters["median_ms"] = median(times) * 1e3;
+    state.counters["png_kib"] = double(png.size()) / 1024;
+    state.SetLabel(sizeLabel(g_x11Picture));
+}
+
+// The X grab first: the portal's ratio is taken against it.
+BENCHMARK(BM_X11Grab)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_PortalScreenshot)->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_DecodeScreenPng)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return zs::bench::runBenchmarks(argc, argv, zs::bench::Platform::DisplayIfPresent);
+}

@@ -1,0 +1,424 @@
+# shellcheck shell=bash
+# A private Wayland desktop for the end-to-end scenarios: headless sway with
+# a D-Bus session, PipeWire and the desktop portal (xdg-desktop-portal with
+# its wlr and gtk backends), run as an unprivileged user. Sourced by
+# e2e/lib.sh; a scenario asks for it with E2E_DESKTOP=wayland at its top
+# level, and run-scenario.sh then calls wl_start_desktop instead of starting
+# Xvfb.
+#
+# Functions (every wait is bounded):
+#   wl_start_desktop [W H]    start the desktop (default 1920x1080); sets
+#                             WL_DISPLAY, WL_USER, WL_ENV
+#   wl_run CMD...             run CMD as the desktop's user, in its session
+#                             (Wayland, D-Bus, sway IPC, private /tmp)
+#   wl_spawn CMD...           the same in the background; the PID is kept in
+#                             E2E_EXTRA_PIDS (stopped by the cleanup) and in
+#                             WL_SPAWNED
+#   wl_activation_env VAR=... add variables to what D-Bus-started services see
+#   wl_grant_screenshot       let the portal take screenshots without asking
+#   wl_portal_has_screenshot  the portal is up and offers screenshots
+#   wl_set_background FILE    show FILE one to one on the output (swaybg) and
+#                             wait until a screenshot shows exactly it
+#   wl_app_start [ARGS...]    start $APP on Qt's wayland platform (APP_PID),
+#                             with the variables in WL_APP_ENV (VAR=VALUE)
+#   wl_app_window [TIMEOUT]   wait for its visible window; sets APP_RECT to
+#                             "X Y W H" of the client area on the output
+#   wl_pointer_to X Y         move the pointer (output coordinates; through
+#                             the helper wl-pointer-device, a virtual mouse)
+#   wl_click X Y              left click; wl_press/wl_release [BUTTON]
+#   wl_drag X0 Y0 X1 Y1 [STEPS]  press, move in steps, release
+#   wl_screenshot FILE [X Y W H] the output, or a region of it (grim)
+#   wl_pixel X Y              RRGGBB on the output now
+#   wl_same_but_cursor A B    two output pictures agree but for the corner
+#                             where the parked cursor is drawn
+#   wl_clipboard_types        the clipboard's MIME types, one per line
+#   wl_clipboard_save TYPE FILE  the clipboard's data of TYPE into FILE
+#   wl_stop_desktop           stop everything started here (also called by
+#                             e2e_cleanup)
+#
+# The program runs from a copy in $WL_DIR/bin ($WL_APP), since the build may
+# lie where the desktop's user cannot enter. sway tiles it over the whole
+# output, so client and output coordinates coincide.
+#
+# When the tests run as root (CI), the desktop runs as the system user
+# zentrim-e2e-wl (created on first use: sway refuses to run as root) inside
+# a private mount namespace whose /tmp is a directory of the scenario, so
+# that files the portal writes to a fixed name in /tmp do not meet another
+# desktop's. As a normal user everything runs as that user with the real
+# /tmp. Every process belongs to the desktop's session or the program's
+# (setsid), or was started here, and the cleanup stops exactly those, never
+# anything found by name.
+
+WL_USER=
+WL_DISPLAY=
+WL_ENV=()
+WL_SESSION_PID= # leader of the process session that holds the desktop
+WL_APP_SESSIONS=() # the program's own sessions: what it leaves running is stopped too
+WL_DIR=         # $E2E_TMP/wl: runtime dir, home, private /tmp, binaries
+WL_SPAWNED=
+WL_OUTPUT=HEADLESS-1
+WL_SYSTEM_USER=zentrim-e2e-wl
+
+# wl_tool_path: the pointer helper built with the tests.
+wl_tool_path() {
+  local tool=${E2E_WL_POINTER_DEVICE:-}
+  if [[ -z $tool && -n ${APP:-} ]]; then
+    tool=$(dirname "$APP")/../e2e/wl-pointer-device
+  fi
+  [[ -n $tool && -x $tool ]] || return 1
+  realpath "$tool"
+}
+
+_wl_as_root() { ((EUID == 0)); }
+
+# _wl_ensure_user: the unprivileged user the desktop runs as (root only).
+_wl_ensure_user() {
+  if ! id -u "$WL_SYSTEM_USER" >/dev/null 2>&1; then
+    # Two scenarios may start at once; the loser of the race finds the user.
+    useradd --system --user-group --no-create-home --home-dir /nonexistent \
+      --shell /usr/sbin/nologin "$WL_SYSTEM_USER" 2>/dev/null ||
+      id -u "$WL_SYSTEM_USER" >/dev/null 2>&1 ||
+      fail "cannot create the user $WL_SYSTEM_USER for the Wayland desktop"
+  fi
+  WL_USER=$WL_SYSTEM_USER
+}
+
+# _wl_exec: the command prefix that enters the desktop's mount namespace and
+# becomes its user (empty when not root).
+_wl_exec() {
+  _wl_as_root || return 0
+  local uid gid
+  uid=$(id -u "$WL_USER") gid=$(id -g "$WL_USER")
+  printf '%s\0' nsenter "--mount=/proc/$WL_SESSION_PID/ns/mnt" --
+  printf '%s\0' setpriv "--reuid=$uid" "--regid=$gid" --clear-groups
+}
+
+wl_run() {
+  local prefix=()
+  mapfile -d '' -t prefix < <(_wl_exec)
+  "${prefix[@]}" env -i "${WL_ENV[@]}" "$@"
+}
+
+# In the background the subshell execs the command chain (nsenter, setpriv
+# and env exec too), so $! is the command's own PID.
+_wl_exec_bg() {
+  local prefix=()
+  mapfile -d '' -t prefix < <(_wl_exec)
+  exec "${prefix[@]}" env -i "${WL_ENV[@]}" "$@"
+}
+
+# Standard input is passed on explicitly: a background command without job
+# control would otherwise read /dev/null.
+wl_spawn() {
+  (_wl_exec_bg "$@") <&0 &
+  WL_SPAWNED=$!
+  E2E_EXTRA_PIDS+=("$WL_SPAWNED")
+}
+
+wl_activation_env() {
+  wl_run dbus-update-activation-environment "$@" >/dev/null 2>&1 ||
+    fail "could not pass $* to the D-Bus session"
+}
+
+_wl_socket_up() { [[ -S $WL_DIR/runtime/$1 ]]; }
+_wl_sway_socket() { compgen -G "$WL_DIR/runtime/sway-ipc.*.sock" | head -n 1; }
+_wl_sway_answers() { wl_run swaymsg -t get_version >/dev/null 2>&1; }
+_wl_seat_has_pointer() {
+  [[ $(wl_run swaymsg -t get_seats 2>/dev/null | jq '[.[] | select(.capabilities % 2 == 1)] | length') -ge 1 ]]
+}
+
+# wl_start_desktop [W H]
+wl_start_desktop() {
+  local width=${1:-1920} height=${2:-1080}
+  local tool
+  tool=$(wl_tool_path) || fail "the helper wl-pointer-device was not built (set E2E_WL_POINTER_DEVICE)"
+  local need
+  for need in sway swaymsg swaybg grim wl-paste dbus-daemon pipewire jq \
+    /usr/libexec/xdg-desktop-portal /usr/libexec/xdg-desktop-portal-wlr; do
+    command -v "$need" >/dev/null || fail "the Wayland desktop needs $need (scripts/deps.sh --test)"
+  done
+  e2e_make_tmp
+  unset DISPLAY WAYLAND_DISPLAY
+  WL_DIR=$E2E_TMP/wl
+  mkdir -p "$WL_DIR/runtime" "$WL_DIR/home" "$WL_DIR/tmp" "$WL_DIR/bin"
+  chmod 700 "$WL_DIR/runtime"
+  chmod 1777 "$WL_DIR/tmp"
+  # The user runs copies of the program and the helper: the build may lie
+  # in a folder only root can enter.
+  cp "$tool" "$WL_DIR/bin/wl-pointer-device"
+  if [[ -n ${APP:-} ]]; then
+    cp "$APP" "$WL_DIR/bin/"
+    WL_APP=$WL_DIR/bin/$(basename "$APP")
+  fi
+  if _wl_as_root; then
+    _wl_ensure_user
+    chown "$WL_USER:" "$WL_DIR/runtime" "$WL_DIR/home"
+    chmod 711 "$E2E_TMP" "$WL_DIR"
+    chmod -R a+rX "$WL_DIR/bin"
+  else
+    WL_USER=$(id -un)
+  fi
+  cat >"$WL_DIR/sway.conf" <<EOF
+xwayland disable
+output $WL_OUTPUT mode ${width}x${height} position 0 0
+default_border none
+default_floating_border none
+focus_follows_mouse no
+EOF
+  chmod 644 "$WL_DIR/sway.conf"
+
+  WL_ENV=(HOME="$WL_DIR/home" XDG_RUNTIME_DIR="$WL_DIR/runtime" PATH=/usr/local/bin:/usr/bin:/bin
+    LANG=C.UTF-8 DBUS_SESSION_BUS_ADDRESS="unix:path=$WL_DIR/runtime/bus"
+    XDG_CURRENT_DESKTOP=sway XDG_SESSION_TYPE=wayland NO_AT_BRIDGE=1
+    XDG_CONFIG_HOME="$WL_DIR/home/.config" XDG_DATA_HOME="$WL_DIR/home/.local/share"
+    XDG_CACHE_HOME="$WL_DIR/home/.cache")
+
+  # The session leader: enters a private mount namespace (as root), lays
+  # the scenario's tmp over /tmp (re-binding the scenario's own folder at
+  # its path, reached through the working directory), then starts the bus,
+  # PipeWire and sway as the user and waits.
+  local uid gid user_exec=""
+  if _wl_as_root; then
+    uid=$(id -u "$WL_USER") gid=$(id -g "$WL_USER")
+    user_exec="setpriv --reuid=$uid --regid=$gid --clear-groups"
+  fi
+  local env_words
+  env_words=$(printf '%q ' "${WL_ENV[@]}")
+  local leader_script
+  leader_script="
+    set -e
+    echo \$\$ >$(printf '%q' "$WL_DIR/leader.pid")
+    if [[ -n '$user_exec' ]]; then
+      cd $(printf '%q' "$E2E_TMP")
+      mount --bind $(printf '%q' "$WL_DIR/tmp") /tmp
+      mkdir -p $(printf '%q' "$E2E_TMP")
+      mount --no-canonicalize --bind . $(printf '%q' "$E2E_TMP")
+      cd /
+    fi
+    $user_exec env -i $env_words dbus-daemon --session --nofork --nopidfile \
+      --address=unix:path=$(printf '%q' "$WL_DIR/runtime/bus") >$(printf '%q' "$WL_DIR/dbus.log") 2>&1 &
+    $user_exec env -i $env_words pipewire >$(printf '%q' "$WL_DIR/pipewire.log") 2>&1 &
+    $user_exec env -i $env_words WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
+      sway -c $(printf '%q' "$WL_DIR/sway.conf") >$(printf '%q' "$WL_DIR/sway.log") 2>&1 &
+    wait
+  "
+  if _wl_as_root; then
+    setsid unshare --mount --propagation private -- bash -c "$leader_script" </dev/null >"$WL_DIR/leader.log" 2>&1 &
+  else
+    setsid bash -c "$leader_script" </dev/null >"$WL_DIR/leader.log" 2>&1 &
+  fi
+  # setsid forks when it must; the leader writes down its own PID.
+  local started=$!
+  wait_until 5 test -s "$WL_DIR/leader.pid" || fail "the Wayland session did not start"
+  WL_SESSION_PID=$(<"$WL_DIR/leader.pid")
+  E2E_EXTRA_PIDS+=("$started")
+
+  wait_until 10 _wl_socket_up bus || fail "the D-Bus session did not start: $(tail -n 3 "$WL_DIR/dbus.log")"
+  wait_until 10 _wl_socket_up pipewire-0 || fail "PipeWire did not start: $(tail -n 3 "$WL_DIR/pipewire.log")"
+  local socket
+  wait_until 15 _wl_sway_socket >/dev/null || fail "sway did not start: $(tail -n 5 "$WL_DIR/sway.log")"
+  socket=$(_wl_sway_socket)
+  wait_until 10 compgen -G "$WL_DIR/runtime/wayland-*.lock" >/dev/null || fail "sway made no Wayland socket"
+  WL_DISPLAY=$(basename "$(compgen -G "$WL_DIR/runtime/wayland-*.lock" | head -n 1)" .lock)
+  WL_ENV+=(WAYLAND_DISPLAY="$WL_DISPLAY" SWAYSOCK="$socket")
+  wait_for 10 "sway to answer on its socket" _wl_sway_answers
+  # D-Bus-started services (the portal and its backends) must find sway.
+  wl_activation_env WAYLAND_DISPLAY="$WL_DISPLAY" XDG_CURRENT_DESKTOP=sway NO_AT_BRIDGE=1
+
+  mkfifo -m 644 "$WL_DIR/pointer.in"
+  # Opened read-write: opening a FIFO only for reading would wait for a writer.
+  wl_spawn "$WL_DIR/bin/wl-pointer-device" "$width" "$height" <>"$WL_DIR/pointer.in" >"$WL_DIR/pointer.log" 2>&1
+  exec {WL_POINTER_FD}>"$WL_DIR/pointer.in"
+  WL_POINTER_SEQ=0
+  wait_for 10 "the virtual pointer on the seat" _wl_seat_has_pointer
+  # Park the pointer in the bottom-right corner: sway draws the cursor into
+  # the output (and into every screenshot); the checks leave that corner out.
+  wl_pointer_to $((width - 1)) $((height - 1))
+  e2e_log "Wayland desktop $WL_DISPLAY ready (${width}x${height}, user $WL_USER)"
+}
+
+# wl_grant_screenshot: the permission a user gives the portal once ("allow
+# screenshots"), granted up front so that no dialog asks.
+wl_grant_screenshot() {
+  wl_run dbus-send --session --print-reply=literal --dest=org.freedesktop.impl.portal.PermissionStore \
+    /org/freedesktop/impl/portal/PermissionStore org.freedesktop.impl.portal.PermissionStore.SetPermission \
+    string:screenshot boolean:true string:screenshot string: array:string:yes >/dev/null ||
+    fail "could not grant the screenshot permission"
+}
+
+# wl_portal_has_screenshot: the portal exports the Screenshot interface (the
+# first call starts the portal and its backends, which takes seconds on a
+# busy machine: a session usually has it running before anyone captures).
+wl_portal_has_screenshot() {
+  wl_run dbus-send --session --print-reply=literal --dest=org.freedesktop.portal.Desktop \
+    /org/freedesktop/portal/desktop org.freedesktop.DBus.Properties.Get \
+    string:org.freedesktop.portal.Screenshot string:version >/dev/null 2>&1
+}
+
+# --- pointer ---------------------------------------------------------------
+
+# The helper wl-pointer-device owns the seat's only pointer and takes one
+# command a line from a FIFO held open here; it answers "done N" in its log
+# once the compositor has handled the N-th.
+WL_POINTER_FD=
+WL_POINTER_SEQ=0
+
+_wl_pointer_answered() { grep -qE "^(done|error) $1( |\$)" "$WL_DIR/pointer.log"; }
+
+wl_pointer_cmd() {
+  [[ -n $WL_POINTER_FD ]] || fail "no pointer: the Wayland desktop is not running"
+  printf '%s\n' "$*" >&"$WL_POINTER_FD" || fail "the pointer helper is gone"
+  WL_POINTER_SEQ=$((WL_POINTER_SEQ + 1))
+  wait_until 5 _wl_pointer_answered "$WL_POINTER_SEQ" ||
+    fail "the pointer helper did not carry out '$*'"
+  grep -q "^done $WL_POINTER_SEQ\$" "$WL_DIR/pointer.log" || fail "pointer: $(tail -n 1 "$WL_DIR/pointer.log")"
+}
+
+wl_pointer_to() { wl_pointer_cmd move "$1" "$2"; }
+wl_press() { wl_pointer_cmd press "${1:-1}"; }
+wl_release() { wl_pointer_cmd release "${1:-1}"; }
+
+wl_click() {
+  wl_pointer_to "$1" "$2"
+  wl_press 1
+  wl_release 1
+}
+
+wl_drag() {
+  local x0=$1 y0=$2 x1=$3 y1=$4 steps=${5:-8} i
+  wl_pointer_to "$x0" "$y0"
+  wl_press 1
+  for ((i = 1; i <= steps; i++)); do
+    wl_pointer_to $((x0 + (x1 - x0) * i / steps)) $((y0 + (y1 - y0) * i / steps))
+  done
+  wl_release 1
+}
+
+# --- screen and clipboard --------------------------------------------------
+
+wl_screenshot() {
+  local out=$1
+  shift
+  if (($# == 4)); then
+    wl_run grim -t png -g "$1,$2 ${3}x${4}" - >"$out"
+  else
+    wl_run grim -t png -o "$WL_OUTPUT" - >"$out"
+  fi
+}
+
+wl_pixel() {
+  wl_screenshot "$E2E_TMP/wl-pixel.png" "$1" "$2" 1 1 || return 1
+  pixel "$E2E_TMP/wl-pixel.png" 0 0
+}
+
+wl_clipboard_types() { wl_run timeout 5 wl-paste --list-types 2>/dev/null; }
+
+wl_clipboard_save() {
+  wl_run timeout 5 wl-paste --no-newline --type "$1" >"$2" 2>/dev/null && [[ -s $2 ]]
+}
+
+# wl_set_background FILE: FILE must have the output's size.
+wl_set_background() {
+  local file=$WL_DIR/background.png
+  cp "$1" "$file"
+  chmod 644 "$file"
+  wl_spawn swaybg -o "$WL_OUTPUT" -i "$file" -m center >"$WL_DIR/swaybg.log" 2>&1
+  wait_for 10 "the background to show on the output" _wl_output_shows "$1"
+}
+
+_wl_output_shows() { # FILE: the output equals FILE but for the parked cursor
+  wl_screenshot "$E2E_TMP/output-check.png" || return 1
+  wl_same_but_cursor "$1" "$E2E_TMP/output-check.png"
+}
+
+# wl_same_but_cursor A B: two full-output pictures agree in every pixel
+# outside the bottom-right 32 x 32, where the parked cursor is drawn.
+wl_same_but_cursor() {
+  local w h
+  read -r w h < <(image_size "$1") || return 1
+  local mask=(-fill black -draw "rectangle $((w - 32)),$((h - 32)) $w,$h")
+  "$IM_CONVERT" "$1" "${mask[@]}" "PNG24:$E2E_TMP/masked-a.png" || return 1
+  "$IM_CONVERT" "$2" "${mask[@]}" "PNG24:$E2E_TMP/masked-b.png" || return 1
+  [[ $(images_identical "$E2E_TMP/masked-a.png" "$E2E_TMP/masked-b.png") == 0 ]]
+}
+
+# --- the program -------------------------------------------------------------
+
+# wl_app_start [ARGS...]: $APP on the desktop, output in $E2E_TMP/app.log.
+WL_APP_ENV=()
+wl_app_start() {
+  [[ -n ${WL_APP:-} && -x $WL_APP ]] || fail "program not found or not executable: '${APP:-}'"
+  # In a session of its own (setsid execs in place here: the subshell leads
+  # no process group), so that helpers it leaves behind are found and
+  # stopped with the desktop.
+  (_wl_exec_bg QT_QPA_PLATFORM=wayland "${WL_APP_ENV[@]}" setsid "$WL_APP" "$@") >"$E2E_TMP/app.log" 2>&1 &
+  APP_PID=$!
+  WL_APP_SESSIONS+=("$APP_PID")
+  APP_STATUS=
+  e2e_log "started $APP on $WL_DISPLAY (pid $APP_PID)"
+}
+
+# _wl_app_rect: "X Y W H" of the program's visible window content.
+_wl_app_rect() {
+  wl_run swaymsg -t get_tree 2>/dev/null | jq -r --argjson pid "$APP_PID" '
+    [.. | objects | select(.pid? == $pid and .visible? == true)] | first
+    | if . == null then empty else
+        "\(.rect.x + .window_rect.x) \(.rect.y + .window_rect.y) \(.window_rect.width) \(.window_rect.height)"
+      end'
+}
+
+_wl_app_has_rect() { [[ -n $(_wl_app_rect) ]]; }
+
+wl_app_window() {
+  local timeout=${1:-20}
+  if ! wait_until "$timeout" _wl_app_has_rect; then
+    if ! app_running; then
+      _reap_app
+      fail "the program exited (status $APP_STATUS) before showing its window: $(tail -n 5 "$E2E_TMP/app.log")"
+    fi
+    fail "no visible window of the program within ${timeout}s"
+  fi
+  APP_RECT=$(_wl_app_rect)
+  e2e_log "window of pid $APP_PID at $APP_RECT (x y w h)"
+}
+
+# --- stopping ------------------------------------------------------------------
+
+# _wl_session_pids: the live processes of the desktop's session and of the
+# program's sessions.
+_wl_session_pids() {
+  local sessions=" $WL_SESSION_PID ${WL_APP_SESSIONS[*]} "
+  [[ -n ${sessions// /} ]] || return 0
+  local file line pid state session
+  for file in /proc/[0-9]*/stat; do
+    read -r line 2>/dev/null <"$file" || continue
+    pid=${line%% *}
+    # the fields after the command name: state ppid pgrp session ...
+    read -r state _ _ session _ <<<"${line##*) }"
+    [[ $sessions == *" $session "* && $state != Z ]] && echo "$pid"
+  done
+  return 0
+}
+
+_wl_session_gone() { [[ -z $(_wl_session_pids) ]]; }
+
+wl_stop_desktop() {
+  if [[ -n $WL_POINTER_FD ]]; then
+    exec {WL_POINTER_FD}>&-
+    WL_POINTER_FD=
+  fi
+  [[ -n $WL_SESSION_PID ]] || return 0
+  local pids
+  pids=$(_wl_session_pids)
+  # shellcheck disable=SC2086 # one PID per word
+  [[ -z $pids ]] || kill -TERM $pids 2>/dev/null || true
+  if ! wait_until 5 _wl_session_gone; then
+    pids=$(_wl_session_pids)
+    # shellcheck disable=SC2086
+    [[ -z $pids ]] || kill -KILL $pids 2>/dev/null || true
+    wait_until 3 _wl_session_gone || e2e_log "processes of the Wayland session left: $(_wl_session_pids | tr '\n' ' ')"
+  fi
+  wait "$WL_SESSION_PID" 2>/dev/null || true
+  WL_SESSION_PID=
+  WL_APP_SESSIONS=()
+}
