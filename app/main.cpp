@@ -19,8 +19,10 @@ int main(int argc, char** argv) {
                      "zentrim-screen\n");
         return 2;
     }
-    // Screen copies are pixel for pixel: one logical pixel is one device pixel,
-    // and twips per pixel follow the screen's logical dots per inch.
+    // Twips per pixel follow the screen's logical dots per inch (Xft.dpi 120:
+    // 12), which Qt's own scaling would turn into a factor of 1.25 at 96 dots
+    // per inch. Factors the user or the compositor sets (QT_SCALE_FACTOR, a
+    // scaled Wayland output) still apply; pictures then hold device pixels.
     if (!qEnvironmentVariableIsSet("QT_ENABLE_HIGHDPI_SCALING")) {
         qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
     }
@@ -38,6 +40,9 @@ int main(int argc, char** argv) {
     zs::Services services = qt.services();
     zs::app::Form1 window(services);
     window.start();
-    const int code = qt.application.quitRequested() ? qt.application.exitCode() : app.exec();
+    const int code =
+        qt.application.quitRequested() ? qt.application.exitCode() : QApplication::exec();
+    // Exit or the window's close: the crop stays on the clipboard.
+    qt.clipboard.keepAfterExit();
     return qt.application.quitRequested() ? qt.application.exitCode() : code;
 }

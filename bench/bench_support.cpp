@@ -5,6 +5,7 @@
 #include <QApplication>
 
 #include <algorithm>
+#include <cstring>
 
 namespace zs::bench {
 
@@ -18,6 +19,19 @@ double median(std::vector<double> v) {
     }
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
+}
+
+double memcpySeconds(std::size_t bytes) {
+    std::vector<unsigned char> from(bytes, 1);
+    std::vector<unsigned char> to(bytes, 2);
+    std::vector<double> times;
+    for (int i = 0; i < 25; ++i) {
+        const auto t0 = Clock::now();
+        std::memcpy(to.data(), from.data(), bytes);
+        benchmark::ClobberMemory();
+        times.push_back(seconds(Clock::now() - t0));
+    }
+    return median(times);
 }
 
 int runBenchmarks(int argc, char** argv, Platform platform) {

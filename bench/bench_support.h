@@ -4,6 +4,7 @@
 // figures are taken with, and the main that runs them.
 
 #include <chrono>
+#include <cstddef>
 #include <vector>
 
 namespace zs::bench {
@@ -14,6 +15,10 @@ double seconds(Clock::duration d);
 
 // The middle value (the upper one of an even count); 0 when there is none.
 double median(std::vector<double> v);
+
+// The median time of one memcpy of `bytes` between two buffers whose pages
+// are already in memory: the baseline most figures are reported against.
+double memcpySeconds(std::size_t bytes);
 
 // Which window system the benchmarks run on when QT_QPA_PLATFORM is not set.
 enum class Platform {

@@ -34,24 +34,10 @@ namespace {
 
 using zs::bench::Clock;
 using zs::bench::median;
+using zs::bench::memcpySeconds;
 using zs::bench::seconds;
 using zs::fakes::area;
 using zs::fakes::PaintMeter;
-
-// The median time of one memcpy of `bytes` between two buffers whose pages
-// are already in memory.
-double memcpySeconds(std::size_t bytes) {
-    std::vector<unsigned char> from(bytes, 1);
-    std::vector<unsigned char> to(bytes, 2);
-    std::vector<double> times;
-    for (int i = 0; i < 25; ++i) {
-        const auto t0 = Clock::now();
-        std::memcpy(to.data(), from.data(), bytes);
-        benchmark::ClobberMemory();
-        times.push_back(seconds(Clock::now() - t0));
-    }
-    return median(times);
-}
 
 // Times the body of each iteration; reports the median per iteration in ms
 // and its ratio to `baseline` seconds.

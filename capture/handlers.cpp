@@ -114,7 +114,8 @@ void Handlers::crop() {
 
 // ---------------------------------------------------------------- selection
 
-void Handlers::FormScreenCapture_MouseDown(std::int16_t, std::int16_t, float X, float Y) {
+void Handlers::FormScreenCapture_MouseDown(std::int16_t /*Button*/, std::int16_t /*Shift*/, float X,
+                                           float Y) {
     c.Frame3.setVisible(false);
     c.Picture2.setVisible(false);
     c.Shape1.setWidth(1);
@@ -129,7 +130,8 @@ void Handlers::FormScreenCapture_MouseDown(std::int16_t, std::int16_t, float X, 
     c.Label2.setVisible(true);
 }
 
-void Handlers::FormScreenCapture_MouseMove(std::int16_t Button, std::int16_t, float X, float Y) {
+void Handlers::FormScreenCapture_MouseMove(std::int16_t Button, std::int16_t /*Shift*/, float X,
+                                           float Y) {
     if (Button == 0) {
         c.Line1_0.setX1(X);
         c.Line1_0.setX2(X);
@@ -152,11 +154,14 @@ void Handlers::FormScreenCapture_MouseMove(std::int16_t Button, std::int16_t, fl
     skipOnError([&] { c.Shape1.setWidth(static_cast<float>(absInt32(dx))); });
     skipOnError([&] { c.Shape1.setHeight(static_cast<float>(absInt32(dy))); });
     skipOnError([&] {
-        c.Label2.setCaption(readout(dx, dy, s.screen.twipsPerPixelX(), s.screen.twipsPerPixelY()));
+        // In the picture's (device) pixels, the pixels the crop will have.
+        c.Label2.setCaption(
+            readout(dx, dy, s.screen.twipsPerDevicePixelX(), s.screen.twipsPerDevicePixelY()));
     });
 }
 
-void Handlers::FormScreenCapture_MouseUp(std::int16_t, std::int16_t, float, float) {
+void Handlers::FormScreenCapture_MouseUp(std::int16_t /*Button*/, std::int16_t /*Shift*/,
+                                         float /*X*/, float /*Y*/) {
     c.Picture2.setVisible(true);
     r.Command1_Click(3);
     c.Frame3.setVisible(true);
@@ -177,7 +182,8 @@ void Handlers::Command4_Click() {
 
 // ---------------------------------------------------------------- arrow pad
 
-void Handlers::Image2_MouseDown(std::int16_t Index, std::int16_t, std::int16_t, float, float) {
+void Handlers::Image2_MouseDown(std::int16_t Index, std::int16_t /*Button*/, std::int16_t /*Shift*/,
+                                float /*X*/, float /*Y*/) {
     c.Timer1.setEnabled(true);
     switch (Index) {
     case 0:
@@ -201,7 +207,8 @@ void Handlers::Image2_DblClick(std::int16_t Index) {
     Image2_MouseDown(Index, 0, 0, 0, 0);
 }
 
-void Handlers::Image2_MouseUp(std::int16_t, std::int16_t, std::int16_t, float, float) {
+void Handlers::Image2_MouseUp(std::int16_t /*Index*/, std::int16_t /*Button*/,
+                              std::int16_t /*Shift*/, float /*X*/, float /*Y*/) {
     v.NudgeY = 0;
     v.NudgeX = 0;
     c.Timer1.setEnabled(false);

@@ -9,8 +9,9 @@
 #   cups_pdf_outdir          the directory cups-pdf writes this user's PDFs to
 #   cups_pdf_mark FILE       remember "now" (for cups_pdf_wait_new)
 #   cups_pdf_wait_new FILE TIMEOUT_S
-#                            wait until every job on the queue has finished
-#                            and print the newest PDF written since the mark
+#                            wait until a PDF has been written since the mark
+#                            and every job on the queue has finished, and
+#                            print the newest such PDF
 #   cups_pdf_selftest        print a small picture and rasterise the PDF
 #
 # Sourced by e2e/lib.sh and scripts/test.sh; needs no other helper.
@@ -122,14 +123,24 @@ _cups_new_pdf() { # _cups_new_pdf MARK: newest PDF in the output dir newer than 
     sort -n | tail -n 1 | cut -d' ' -f2-
 }
 
+_cups_new_pdf_done() { # MARK QUEUE: a new PDF is there and the queue is idle
+  [[ -n $(_cups_new_pdf "$1") ]] && _cups_queue_idle "$2"
+}
+
+# The program may hand in its job a while after the click that asked for it
+# (a slow, sanitized build takes seconds), so an idle queue alone does not
+# mean the job has been and gone: wait for its PDF too.
 cups_pdf_wait_new() {
   local mark=$1 timeout=${2:-30} queue=${3:-$CUPS_PDF_QUEUE} file
-  _cups_poll "$timeout" _cups_queue_idle "$queue" || {
-    _cups_log "jobs still pending on $queue after ${timeout}s: $(lpstat -o "$queue")"
+  if ! _cups_poll "$timeout" _cups_new_pdf_done "$mark" "$queue"; then
+    if _cups_queue_idle "$queue"; then
+      _cups_log "no new PDF in $(cups_pdf_outdir) after ${timeout}s"
+    else
+      _cups_log "jobs still pending on $queue after ${timeout}s: $(lpstat -o "$queue")"
+    fi
     return 1
-  }
+  fi
   file=$(_cups_new_pdf "$mark")
-  [[ -n $file ]] || { _cups_log "no new PDF in $(cups_pdf_outdir)"; return 1; }
   printf '%s\n' "$file"
 }
 

@@ -129,7 +129,10 @@ e2e_start_desktop() {
   DISPLAY=:$(head -n 1 "$fdfile")
   export DISPLAY
   wait_for 10 "X server on $DISPLAY" xdpyinfo >/dev/null 2>&1
+  # An X11 desktop, also when the tests run inside a Wayland session (there
+  # the program would copy the screen through the session's portal).
   unset WAYLAND_DISPLAY
+  export XDG_SESSION_TYPE=x11
   if [[ $E2E_WM == none ]]; then
     e2e_log "desktop ready on $DISPLAY (Xvfb $XVFB_PID, no window manager)"
     return 0
@@ -174,6 +177,10 @@ e2e_cleanup() {
   for pid in "${E2E_EXTRA_PIDS[@]}"; do _stop_pid "$pid"; done
   E2E_EXTRA_PIDS=()
   _stop_pid "$APP_PID"
+  # A clipboard helper the program left behind (not our child).
+  if [[ -n ${APP:-} ]]; then
+    for pid in $(clipboard_helpers); do _stop_pid "$pid"; done
+  fi
   wl_stop_desktop
   _stop_pid "$OPENBOX_PID"
   _stop_pid "$XVFB_PID"
@@ -256,6 +263,15 @@ app_start() {
   APP_PID=$!
   APP_STATUS=
   e2e_log "started $APP (pid $APP_PID)"
+}
+
+# app_sanitizer_report: prints the first line of a sanitizer report (address,
+# undefined behaviour, leaks) in the program's output, nothing when there is
+# none. Only a sanitized build writes them.
+app_sanitizer_report() {
+  [[ -n ${E2E_TMP:-} && -s $E2E_TMP/app.log ]] || return 0
+  grep -m1 -E '^==[0-9]+==ERROR: |: runtime error: |^SUMMARY: [A-Za-z]+Sanitizer' \
+    "$E2E_TMP/app.log" || true
 }
 
 app_running() { [[ -n $APP_PID ]] && ! _pid_gone "$APP_PID"; }
@@ -485,9 +501,53 @@ clipboard_set_text() {
 }
 
 # clipboard_png FILE: the clipboard's picture as PNG.
-clipboard_png() {
-  timeout 5 xclip -selection clipboard -t image/png -o >"$1" 2>/dev/null && [[ -s $1 ]]
+clipboard_png() { clipboard_get image/png "$1"; }
+
+# clipboard_get TYPE FILE: the clipboard's contents in TYPE (non-empty).
+clipboard_get() {
+  timeout 5 xclip -selection clipboard -t "$1" -o >"$2" 2>/dev/null && [[ -s $2 ]]
 }
+
+# --- the program's processes ------------------------------------------------------------
+
+# our_processes: the PIDs of the program and of its clipboard helper
+# (beside it, zentrim-screen-clipboard) that run on this scenario's desktop,
+# one per line: on X11 those with its DISPLAY; on Wayland the copies in the
+# desktop's own folder (e2e/wayland.sh). Ended processes not yet reaped do
+# not count.
+our_processes() {
+  local programs=() dir p ours
+  [[ -z ${APP:-} ]] || programs+=("$APP" "${APP%/*}/zentrim-screen-clipboard")
+  [[ -z ${WL_APP:-} ]] || programs+=("$WL_APP" "${WL_APP%/*}/zentrim-screen-clipboard")
+  for dir in /proc/[0-9]*; do
+    ours=
+    for p in "${programs[@]}"; do
+      # -ef compares the files themselves: no process started per entry.
+      [[ $dir/exe -ef $p ]] && ours=1 && break
+    done
+    [[ -n $ours ]] || continue
+    _pid_gone "${dir#/proc/}" && continue
+    if [[ -z ${WL_APP:-} ]]; then
+      grep -qxz "DISPLAY=${DISPLAY:-}" "$dir/environ" 2>/dev/null || continue
+    fi
+    printf '%s\n' "${dir#/proc/}"
+  done
+}
+
+# clipboard_helpers: the PIDs of our clipboard helpers on this desktop.
+clipboard_helpers() {
+  local pid exe
+  for pid in $(our_processes); do
+    exe=$(readlink "/proc/$pid/exe" 2>/dev/null) || continue
+    [[ ${exe% (deleted)} == */zentrim-screen-clipboard ]] && printf '%s\n' "$pid"
+  done
+  return 0
+}
+
+# helper_count: how many clipboard helpers of ours run on this display.
+helper_count() { clipboard_helpers | grep -c . || true; }
+
+no_process_of_ours() { [[ -z $(our_processes) ]]; }
 
 # --- the program's main window ------------------------------------------------------
 
@@ -533,6 +593,22 @@ _xev_sees_marker() {
 window_was_unmapped() { grep -qE '^(UnmapNotify|DestroyNotify)' "$1"; }
 
 # --- steps the scenarios share ------------------------------------------------------------
+
+# click_exit WIN: presses "Exit", at the client's bottom-right corner in any
+# window size.
+click_exit() {
+  local w h
+  read -r _ _ w h < <(win_client_geometry "$1")
+  click_client "$1" $((w - 57)) $((h - 37))
+}
+
+# close_window WIN: closes WIN the way its title bar's close button does
+# (the window manager asks the program to close it; Alt+F4 in
+# e2e/openbox-rc.xml).
+close_window() {
+  xdotool windowactivate --sync "$1" 2>/dev/null || true
+  xdotool key --clearmodifiers alt+F4
+}
 
 ZS_CAPTURE_BUTTON=(56 733) # the tool bar's "Capture" in the start-up window
 

@@ -46,12 +46,24 @@ _finish() {
     wait "$WATCHDOG_PID" 2>/dev/null || true
   fi
   reason=$(e2e_failure_reason) || true
+  local report=""
+  if ((rc == 0)) && [[ -z $reason ]]; then
+    # A report of a sanitized program fails the scenario even when all the
+    # scenario looked at was right. The program is stopped first so that its
+    # output is complete.
+    _stop_pid "$APP_PID"
+    report=$(app_sanitizer_report)
+    [[ -z $report ]] || reason="the program's sanitizer reported: $report"
+  else
+    [[ -n $reason ]] || reason="exited with status $rc"
+    report=$(app_sanitizer_report)
+    [[ -z $report ]] || reason="$reason (the program's sanitizer reported: $report)"
+  fi
   if ((rc == 0)) && [[ -z $reason ]]; then
     e2e_cleanup
     echo "PASS $E2E_NAME"
     exit 0
   fi
-  [[ -n $reason ]] || reason="exited with status $rc"
   if [[ -n $XVFB_PID ]] && ! _pid_gone "$XVFB_PID"; then
     screenshot "$E2E_TMP/final-screen.png" 2>/dev/null || true
     if [[ -n $APP_WIN ]] && win_exists "$APP_WIN"; then

@@ -149,6 +149,9 @@ wl_start_desktop() {
   if [[ -n ${APP:-} ]]; then
     cp "$APP" "$WL_DIR/bin/"
     WL_APP=$WL_DIR/bin/$(basename "$APP")
+    # The clipboard helper the program starts from its own folder.
+    [[ ! -x ${APP%/*}/zentrim-screen-clipboard ]] ||
+      cp "${APP%/*}/zentrim-screen-clipboard" "$WL_DIR/bin/"
   fi
   if _wl_as_root; then
     _wl_ensure_user

@@ -13,8 +13,9 @@ constexpr std::int16_t kFalse = 0;
 
 } // namespace
 
-Handlers::Handlers(const Controls& controls, const Variables& variables, Services& services)
-    : c(controls), v(variables), s(services) {}
+// The editor asks no service of its own; it takes them as every subsystem does.
+Handlers::Handlers(const Controls& controls, const Variables& variables, Services& /*services*/)
+    : c(controls), v(variables) {}
 
 // ---------------------------------------------------------------- the panel
 
@@ -23,8 +24,9 @@ void Handlers::Command5_Click() {
         return;
     }
     c.Picture6.setDrawWidth(3);
-    const float tx = c.Form1.twipsPerPixelX();
-    const float ty = c.Form1.twipsPerPixelY();
+    // The crop's size in its own (device) pixels.
+    const float tx = c.Form1.twipsPerImagePixelX();
+    const float ty = c.Form1.twipsPerImagePixelY();
     c.Label4.setCaption(formatWhole(c.Shape1.width() / tx));
     c.Label6.setCaption(formatWhole(c.Shape1.height() / ty));
     // Each write raises the apply action at once, the first while the height
@@ -83,8 +85,9 @@ void Handlers::Text1_KeyUp(std::int16_t Index, std::int16_t /*KeyCode*/, std::in
 }
 
 void Handlers::Command7_Click() {
-    const float tx = c.Form1.twipsPerPixelX();
-    const float ty = c.Form1.twipsPerPixelY();
+    // Sizes typed in the picture's (device) pixels.
+    const float tx = c.Form1.twipsPerImagePixelX();
+    const float ty = c.Form1.twipsPerImagePixelY();
     // Each step stands alone: a failing one is skipped and the next runs.
     try {
         const float width = static_cast<float>(readInt16(c.Text1_0.text())) * tx;
@@ -110,7 +113,7 @@ void Handlers::Command7_Click() {
     }
 }
 
-void Handlers::refuseOversize(QSize px) const {
+void Handlers::refuseOversize(QSize px) {
     // A negative size is left to the canvas, which refuses it itself.
     if (px.width() >= 0 && px.height() >= 0 && !canvasSizeAllowed(px)) {
         throw Error(Error::Code::InvalidValue,

@@ -56,11 +56,10 @@ public:
 
 private:
     // Throws zs::Error(InvalidValue) for a canvas size beyond the limit.
-    void refuseOversize(QSize px) const;
+    static void refuseOversize(QSize px);
 
     Controls c;
     Variables v;
-    Services& s;
 };
 
 } // namespace zs::editor

@@ -43,7 +43,10 @@ void put32(std::uint8_t*& p, std::uint32_t v) {
 void packRow(const std::uint32_t* src, int width, std::uint8_t* dst) {
     int x = 0;
     for (; x + 4 <= width; x += 4) {
-        const std::uint32_t p0 = src[x], p1 = src[x + 1], p2 = src[x + 2], p3 = src[x + 3];
+        const std::uint32_t p0 = src[x];
+        const std::uint32_t p1 = src[x + 1];
+        const std::uint32_t p2 = src[x + 2];
+        const std::uint32_t p3 = src[x + 3];
         const std::uint32_t w0 = (p0 & 0x00FFFFFFu) | (p1 << 24);
         const std::uint32_t w1 = ((p1 >> 8) & 0x0000FFFFu) | (p2 << 16);
         const std::uint32_t w2 = ((p2 >> 16) & 0x000000FFu) | (p3 << 8);
@@ -133,7 +136,7 @@ bool writeBmp(QIODevice& device, const QImage& source, int dpm) {
             // The padding bytes stay zero: the chunk is zeroed once and each
             // row writes only its pixel bytes.
         }
-        const auto bytes = static_cast<qint64>(rows * row);
+        const auto bytes = static_cast<qint64>(rows) * static_cast<qint64>(row);
         if (!writeAll(device, reinterpret_cast<const char*>(chunk.data()), bytes)) {
             return false;
         }

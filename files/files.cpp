@@ -72,7 +72,8 @@ void Handlers::save(PictureBox& box) {
         return;
     }
     try {
-        saveBmpFile(box.image(), *name, dotsPerMeter(s.screen.twipsPerPixelX()));
+        // The picture's pixels are device pixels: so many to the inch.
+        saveBmpFile(box.image(), *name, dotsPerMeter(s.screen.twipsPerDevicePixelX()));
     } catch (const Error& e) {
         report(e);
     }
@@ -98,6 +99,9 @@ void Handlers::Command9_Click() {
         report(e);
         return;
     }
+    // Shown pixel for pixel on the screen: its natural size counts device
+    // pixels.
+    picture.setDevicePixelRatio(s.screen.devicePixelRatio());
     c.Image3.setPicture(picture);
     c.FormScreenCapture.setWidth(c.Image3.width());
     c.FormScreenCapture.setHeight(c.Image3.height());
@@ -132,7 +136,8 @@ void Handlers::Command13_Click() {
 
 void Handlers::print(PictureBox& box) {
     try {
-        s.printer.printImage(box.image(), 1440.0 / s.screen.twipsPerPixelX());
+        // As large on paper as on the screen: device pixels to the inch.
+        s.printer.printImage(box.image(), 1440.0 / s.screen.twipsPerDevicePixelX());
     } catch (const Error& e) {
         report(e);
     }

@@ -59,7 +59,7 @@ QString saveDialogFolder(const QString& programFolder) {
     if (canCreateFileIn(programFolder)) {
         return programFolder;
     }
-    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
     if (!pictures.isEmpty() && QFileInfo(pictures).isDir()) {
         return pictures;
     }

@@ -10,43 +10,43 @@
 
 namespace zs::files {
 
-bool pictureSizeAllowed(QSize size) {
+bool pictureSizeAllowed(QSize size, const PictureLimits& limits) {
     if (size.width() < 0 || size.height() < 0) {
         return false;
     }
-    return size.width() <= kMaxPictureSide && size.height() <= kMaxPictureSide &&
-           static_cast<std::int64_t>(size.width()) * size.height() <= kMaxPicturePixels;
+    return size.width() <= limits.maxSide && size.height() <= limits.maxSide &&
+           static_cast<std::int64_t>(size.width()) * size.height() <= limits.maxPixels;
 }
 
-bool jpegComplete(const unsigned char* d, std::int64_t n) {
-    if (n < 4 || d[0] != 0xFF || d[1] != 0xD8) {
+bool jpegComplete(const unsigned char* data, std::int64_t size) {
+    if (size < 4 || data[0] != 0xFF || data[1] != 0xD8) {
         return false;
     }
     std::int64_t i = 2;
     while (true) {
         // Next marker: skip stray bytes (the decoder tolerates them), then
         // any number of 0xFF fill bytes.
-        while (i < n && d[i] != 0xFF) {
+        while (i < size && data[i] != 0xFF) {
             ++i;
         }
-        while (i < n && d[i] == 0xFF) {
+        while (i < size && data[i] == 0xFF) {
             ++i;
         }
-        if (i >= n) {
+        if (i >= size) {
             return false;
         }
-        const unsigned char marker = d[i++];
+        const unsigned char marker = data[i++];
         if (marker == 0xD9) { // EOI
             return true;
         }
         if (marker == 0x01 || marker == 0xD8 || (marker >= 0xD0 && marker <= 0xD7)) {
             continue; // markers without a segment
         }
-        if (i + 2 > n) {
+        if (i + 2 > size) {
             return false;
         }
-        const int length = (d[i] << 8) | d[i + 1];
-        if (length < 2 || i + length > n) {
+        const int length = (data[i] << 8) | data[i + 1];
+        if (length < 2 || i + length > size) {
             return false;
         }
         i += length;
@@ -56,19 +56,19 @@ bool jpegComplete(const unsigned char* d, std::int64_t n) {
         // Entropy-coded data: 0xFF is followed by a stuffed 0x00 or a restart
         // marker inside it; any other marker ends the scan.
         while (true) {
-            const void* ff = std::memchr(d + i, 0xFF, static_cast<std::size_t>(n - i));
+            const void* ff = std::memchr(data + i, 0xFF, static_cast<std::size_t>(size - i));
             if (ff == nullptr) {
                 return false;
             }
-            const std::int64_t at = static_cast<const unsigned char*>(ff) - d;
+            const std::int64_t at = static_cast<const unsigned char*>(ff) - data;
             std::int64_t k = at + 1;
-            while (k < n && d[k] == 0xFF) {
+            while (k < size && data[k] == 0xFF) {
                 ++k;
             }
-            if (k >= n) {
+            if (k >= size) {
                 return false;
             }
-            if (d[k] == 0x00 || (d[k] >= 0xD0 && d[k] <= 0xD7)) {
+            if (data[k] == 0x00 || (data[k] >= 0xD0 && data[k] <= 0xD7)) {
                 i = k + 1;
                 continue;
             }
@@ -89,28 +89,35 @@ std::uint32_t le32(const unsigned char* p) {
 
 } // namespace
 
-bool bmpComplete(const unsigned char* d, std::int64_t n) {
-    if (n < 26 || d[0] != 'B' || d[1] != 'M') {
+QSize gifCanvasSize(const unsigned char* data, std::int64_t size) {
+    if (size < 10 || std::memcmp(data, "GIF8", 4) != 0) {
+        return QSize();
+    }
+    return QSize(static_cast<int>(le16(data + 6)), static_cast<int>(le16(data + 8)));
+}
+
+bool bmpComplete(const unsigned char* data, std::int64_t size) {
+    if (size < 26 || data[0] != 'B' || data[1] != 'M') {
         return false;
     }
-    const std::int64_t offBits = le32(d + 10);
-    const std::uint32_t infoSize = le32(d + 14);
+    const std::int64_t offBits = le32(data + 10);
+    const std::uint32_t infoSize = le32(data + 14);
     std::int64_t width = 0;
     std::int64_t height = 0;
     std::uint32_t bits = 0;
     std::uint32_t compression = 0;
     if (infoSize == 12) { // BITMAPCOREHEADER
-        width = le16(d + 18);
-        height = le16(d + 20);
-        bits = le16(d + 24);
+        width = le16(data + 18);
+        height = le16(data + 20);
+        bits = le16(data + 24);
     } else {
-        if (n < 34) {
+        if (size < 34) {
             return false;
         }
-        width = static_cast<std::int32_t>(le32(d + 18));
-        height = static_cast<std::int32_t>(le32(d + 22));
-        bits = le16(d + 28);
-        compression = le32(d + 30);
+        width = static_cast<std::int32_t>(le32(data + 18));
+        height = static_cast<std::int32_t>(le32(data + 22));
+        bits = le16(data + 28);
+        compression = le32(data + 30);
     }
     if (compression != 0 && compression != 3) { // only BI_RGB and BI_BITFIELDS
         return true;
@@ -122,7 +129,7 @@ bool bmpComplete(const unsigned char* d, std::int64_t n) {
     const std::int64_t rowBytes = (width * bits + 31) / 32 * 4;
     // rowBytes * rows may pass 2^63 for a made-up header (2^31 rows of 2^44
     // bytes), so compare by division.
-    const std::int64_t available = n - offBits;
+    const std::int64_t available = size - offBits;
     if (available < 0) {
         return false;
     }
@@ -137,7 +144,7 @@ namespace {
 
 } // namespace
 
-QImage decodePicture(const QByteArray& bytes, const QString& path) {
+QImage decodePicture(const QByteArray& bytes, const QString& path, const PictureLimits& limits) {
     QBuffer probeBuffer;
     probeBuffer.setData(bytes);
     probeBuffer.open(QIODevice::ReadOnly);
@@ -148,20 +155,27 @@ QImage decodePicture(const QByteArray& bytes, const QString& path) {
                  .arg(path, probe.errorString()));
     }
     const QByteArray format = probe.format();
-    const QSize size = probe.size();
-    if (size.isValid() && !pictureSizeAllowed(size)) {
-        fail(Error::Code::OutOfMemory,
-             QStringLiteral("The picture \"%1\" is %2 x %3 pixels; the largest that can be loaded "
-                            "has %4 pixels and %5 pixels a side")
-                 .arg(path)
-                 .arg(size.width())
-                 .arg(size.height())
-                 .arg(kMaxPicturePixels)
-                 .arg(kMaxPictureSide));
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
+    // A GIF's reader reports the size of its first frame but draws every
+    // frame on the whole canvas the header declares: a file of 24 bytes can
+    // ask for a canvas of 3072 x 46591 and keep the decoder busy for
+    // seconds. The canvas is held to the same limits as the reported size
+    // (which is larger when the canvas is declared empty).
+    const QSize canvas = format == "gif" ? gifCanvasSize(data, bytes.size()) : QSize();
+    for (const QSize size : {probe.size(), canvas}) {
+        if (size.isValid() && !pictureSizeAllowed(size, limits)) {
+            fail(Error::Code::OutOfMemory,
+                 QStringLiteral("The picture \"%1\" is %2 x %3 pixels; the largest that can be "
+                                "loaded has %4 pixels and %5 pixels a side")
+                     .arg(path)
+                     .arg(size.width())
+                     .arg(size.height())
+                     .arg(limits.maxPixels)
+                     .arg(limits.maxSide));
+        }
     }
     QImageReader::setAllocationLimit(kDecoderAllocationLimitMiB);
 
-    const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
     const bool complete = format == "jpeg"  ? jpegComplete(data, bytes.size())
                           : format == "bmp" ? bmpComplete(data, bytes.size())
                                             : true;
@@ -176,12 +190,12 @@ QImage decodePicture(const QByteArray& bytes, const QString& path) {
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, format);
-    const QImage image = reader.read();
+    QImage image = reader.read();
     if (image.isNull()) {
         fail(Error::Code::File, QStringLiteral("The picture \"%1\" could not be read: %2")
                                     .arg(path, reader.errorString()));
     }
-    if (!pictureSizeAllowed(image.size())) {
+    if (!pictureSizeAllowed(image.size(), limits)) {
         fail(Error::Code::OutOfMemory,
              QStringLiteral("The picture \"%1\" is %2 x %3 pixels, more than can be loaded")
                  .arg(path)

@@ -19,8 +19,14 @@ inline constexpr int kMaxPictureSide = 65535;
 // picture within the limits above decodes even at 8 bytes a pixel.
 inline constexpr int kDecoderAllocationLimitMiB = 1024;
 
-// True when a picture of `size` pixels is within the limits above.
-bool pictureSizeAllowed(QSize size);
+// Limits on a picture's size; the defaults are those above.
+struct PictureLimits {
+    std::int64_t maxPixels = kMaxPicturePixels;
+    int maxSide = kMaxPictureSide;
+};
+
+// True when a picture of `size` pixels is within `limits`.
+bool pictureSizeAllowed(QSize size, const PictureLimits& limits = {});
 
 // Whether the bytes of a JPEG file run through to its end-of-image marker,
 // walking the marker segments and the entropy-coded data of every scan. A
@@ -35,7 +41,12 @@ bool bmpComplete(const unsigned char* data, std::int64_t size);
 // judged by the content: probes the format, refuses a picture beyond the
 // limits from its header, checks that a JPEG or BMP runs to its end, then
 // decodes. `path` names the file in messages. Throws as loadPictureFile does.
-QImage decodePicture(const QByteArray& bytes, const QString& path);
+QImage decodePicture(const QByteArray& bytes, const QString& path,
+                     const PictureLimits& limits = {});
+
+// The canvas (logical screen) a GIF file declares in its header; an invalid
+// size when the bytes are not a GIF header.
+QSize gifCanvasSize(const unsigned char* data, std::int64_t size);
 
 // Reads a picture file in any format Qt's image readers know, judged by the
 // content rather than the name. An empty name gives the empty picture. Throws

@@ -15,7 +15,7 @@ SurfaceWidget::SurfaceWidget(Container& owner, QWidget* parent) : QWidget(parent
 
 void SurfaceWidget::paintEvent(QPaintEvent* event) {
     QPainter p(this);
-    const QRegion region = event->region();
+    const QRegion& region = event->region();
     if (paintBackground) {
         paintBackground(p, region);
     }

@@ -57,8 +57,18 @@ int twipsToPx(float twips, float twipsPerPixel);
 // the controls know the window only through it.
 class ControlHost {
 public:
+    // Twips per pixel of the interface (a logical pixel).
     virtual float twipsPerPixelX() const = 0;
     virtual float twipsPerPixelY() const = 0;
+    // Device pixels to one logical pixel: pictures hold device pixels.
+    virtual double devicePixelRatio() const = 0;
+    // Twips per pixel of a picture (a device pixel).
+    float twipsPerImagePixelX() const {
+        return static_cast<float>(twipsPerPixelX() / devicePixelRatio());
+    }
+    float twipsPerImagePixelY() const {
+        return static_cast<float>(twipsPerPixelY() / devicePixelRatio());
+    }
     // Runs a handler for an event that came from the window system: a failure
     // is reported in a message naming the error, and the program ends.
     virtual void run(const char* what, const std::function<void()>& handler) = 0;

@@ -30,6 +30,7 @@ public:
 
     float twipsPerPixelX() const override { return m_services.screen.twipsPerPixelX(); }
     float twipsPerPixelY() const override { return m_services.screen.twipsPerPixelY(); }
+    double devicePixelRatio() const override { return m_services.screen.devicePixelRatio(); }
 
     void setCaption(const QString& caption);
     QString caption() const;

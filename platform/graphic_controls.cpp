@@ -147,8 +147,10 @@ QRegion Line::coverage() const {
 
 void Image::setPicture(const QImage& picture) {
     m_picture = picture;
-    setWidth(static_cast<float>(picture.width()) * m_host.twipsPerPixelX());
-    setHeight(static_cast<float>(picture.height()) * m_host.twipsPerPixelY());
+    // Its logical size: a picture of device pixels says so by its ratio.
+    const auto ratio = static_cast<float>(picture.devicePixelRatio());
+    setWidth(static_cast<float>(picture.width()) * m_host.twipsPerPixelX() / ratio);
+    setHeight(static_cast<float>(picture.height()) * m_host.twipsPerPixelY() / ratio);
     changed();
 }
 

@@ -142,7 +142,8 @@ class Image : public GraphicControl {
 public:
     using GraphicControl::GraphicControl;
     const QImage& picture() const { return m_picture; }
-    // Takes the picture's natural size (pixels times twips per pixel).
+    // Takes the picture's natural size (pixels times twips per pixel, divided
+    // by the picture's device-pixel ratio).
     void setPicture(const QImage& picture);
     void paint(QPainter& painter) const override;
     bool takesMouse() const override { return true; }

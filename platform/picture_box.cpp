@@ -54,7 +54,9 @@ void PictureBox::setBackColor(Color c) {
 
 void PictureBox::geometryChanged() {
     WindowedControl::geometryChanged();
-    resizeImage(rectPx().size());
+    // In device pixels: the box's twips at the twips of a picture's pixel.
+    resizeImage(QSize(std::max(0, twipsToPx(width(), m_host.twipsPerImagePixelX())),
+                      std::max(0, twipsToPx(height(), m_host.twipsPerImagePixelY()))));
 }
 
 void PictureBox::resizeImage(QSize size) {
@@ -140,15 +142,25 @@ QImage& PictureBox::imageForWriting() {
 }
 
 void PictureBox::imageChanged(const QRect& px) {
-    if (m_widget) {
-        m_widget->update(px);
+    if (!m_widget) {
+        return;
     }
+    const double ratio = m_host.devicePixelRatio();
+    m_widget->update(
+        ratio == 1 ? px
+                   : QRectF(px.x() / ratio, px.y() / ratio, px.width() / ratio, px.height() / ratio)
+                         .toAlignedRect());
 }
 
 void PictureBox::paintSurface(QPainter& painter, const QRegion& region) const {
     // The image may not have followed a resize yet: what it lacks is
     // background.
     const QRect imageRect = QRect(QPoint(0, 0), m_imageSize).intersected(m_image.rect());
+    const double ratio = m_host.devicePixelRatio();
+    if (ratio != 1) {
+        paintScaledSurface(painter, region, imageRect, ratio);
+        return;
+    }
     for (const QRect& r : region) {
         const QRect inImage = r.intersected(imageRect);
         if (!m_image.isNull() && !inImage.isEmpty()) {
@@ -161,6 +173,27 @@ void PictureBox::paintSurface(QPainter& painter, const QRegion& region) const {
             painter.fillRect(r, background());
         }
     }
+}
+
+void PictureBox::paintScaledSurface(QPainter& painter, const QRegion& region,
+                                    const QRect& imageRect, double ratio) const {
+    // The painter counts logical pixels, the image device pixels: each image
+    // pixel lands on one pixel of the screen, not scaled, never smoothed.
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    const QRectF shown(0, 0, imageRect.width() / ratio, imageRect.height() / ratio);
+    for (const QRect& r : region) {
+        for (const QRect& rest : QRegion(r).subtracted(QRegion(shown.toRect()))) {
+            painter.fillRect(rest, background());
+        }
+        const QRectF part = QRectF(r).intersected(shown);
+        if (!m_image.isNull() && !part.isEmpty()) {
+            const QRectF source(part.x() * ratio, part.y() * ratio, part.width() * ratio,
+                                part.height() * ratio);
+            painter.drawImage(part, m_image, source);
+        }
+    }
+    painter.restore();
 }
 
 namespace {
@@ -207,8 +240,9 @@ QImage PictureBox::composedOnBackground(const QImage& source, const QRect& part,
 
 void PictureBox::paintPicture(const QImage& source, float dx, float dy, float dw, float dh,
                               float sx, float sy, float sw, float sh) {
-    const float tx = m_host.twipsPerPixelX();
-    const float ty = m_host.twipsPerPixelY();
+    // Both pictures count device pixels.
+    const float tx = m_host.twipsPerImagePixelX();
+    const float ty = m_host.twipsPerImagePixelY();
     const QRect dst(twipsToPx(dx, tx), twipsToPx(dy, ty), twipsToPx(dw, tx), twipsToPx(dh, ty));
     const QRect src(twipsToPx(sx, tx), twipsToPx(sy, ty), twipsToPx(sw, tx), twipsToPx(sh, ty));
     if (source.isNull() || dst.width() <= 0 || dst.height() <= 0 || src.width() <= 0 ||
@@ -263,7 +297,8 @@ void PictureBox::paintPicture(const QImage& source, float dx, float dy, float dw
     const QImage region =
         avail == source.rect() ? source
         : byteAligned
-            ? QImage(source.constScanLine(avail.y()) + avail.x() * (source.depth() / 8),
+            ? QImage(source.constScanLine(avail.y()) +
+                         static_cast<qsizetype>(avail.x()) * (source.depth() / 8),
                      avail.width(), avail.height(), source.bytesPerLine(), source.format())
             : source.copy(avail);
     const QImage part = region.scaled(scaledSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
@@ -294,32 +329,36 @@ void PictureBox::line(float x1, float y1, float x2, float y2, Color color) {
     if (m_imageSize.isEmpty()) {
         return;
     }
-    const double tx = m_host.twipsPerPixelX();
-    const double ty = m_host.twipsPerPixelY();
+    const double tx = m_host.twipsPerImagePixelX();
+    const double ty = m_host.twipsPerImagePixelY();
     const QPointF a(x1 / tx, y1 / ty);
     const QPointF b(x2 / tx, y2 / ty);
+    // DrawWidth counts pixels of the interface: a pen looks as wide at any
+    // scale factor.
+    const int width =
+        std::max(1, static_cast<int>(std::lround(m_drawWidth * m_host.devicePixelRatio())));
     QImage& img = imageForWriting();
     QPainter p(&img);
     QPen pen(toQColor(color));
-    pen.setWidth(m_drawWidth <= 1 ? 0 : m_drawWidth);
+    pen.setWidth(width <= 1 ? 0 : width);
     pen.setCapStyle(Qt::RoundCap);
     pen.setJoinStyle(Qt::RoundJoin);
     p.setPen(pen);
     const QPoint pa(static_cast<int>(std::floor(a.x())), static_cast<int>(std::floor(a.y())));
     const QPoint pb(static_cast<int>(std::floor(b.x())), static_cast<int>(std::floor(b.y())));
-    if (m_drawWidth <= 1) {
+    if (width <= 1) {
         p.drawLine(pa, pb);
     } else {
         // An odd width centres the pen on the pixel's centre, an even one on
         // its corner, so that the aliased round ends come out symmetric.
-        const double c = (m_drawWidth % 2 == 1) ? 0.5 : 0.0;
+        const double c = (width % 2 == 1) ? 0.5 : 0.0;
         const QPointF ca = QPointF(pa) + QPointF(c, c);
         // Qt draws nothing for a zero-length wide line; a tiny length gives
         // the dot the round pen leaves, shaped exactly like the line's ends.
         const QPointF cb = pa == pb ? ca + QPointF(1.0 / 64, 0) : QPointF(pb) + QPointF(c, c);
         p.drawLine(ca, cb);
     }
-    const int pad = m_drawWidth / 2 + 2;
+    const int pad = width / 2 + 2;
     imageChanged(QRect(pa, pb).normalized().adjusted(-pad, -pad, pad, pad));
 }
 

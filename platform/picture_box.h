@@ -21,18 +21,20 @@ public:
     // top-left.
     const QImage& picture() const { return m_picture; }
     void setPicture(const QImage& picture);
-    // The persistent image, at the drawing-area size.
+    // The persistent image, at the drawing-area size in device pixels (one
+    // of them is shown on one pixel of the screen).
     QImage image() const;
     QSize imageSizePx() const { return m_imageSize; }
 
     // Copies the source rectangle of `source` to the destination rectangle,
-    // all in twips: one to one when the pixel sizes match, smoothly scaled
+    // all in twips, both pictures in device pixels: one to one when the pixel
+    // sizes match, smoothly scaled
     // otherwise. Parts of the source rectangle outside the picture leave the
     // destination's background.
     void paintPicture(const QImage& source, float dx, float dy, float dw, float dh, float sx,
                       float sy, float sw, float sh);
-    // Draws a segment into the persistent image, DrawWidth pixels wide with
-    // round ends, clipped to the box.
+    // Draws a segment into the persistent image, DrawWidth pixels of the
+    // interface wide with round ends, clipped to the box.
     void line(float x1, float y1, float x2, float y2, Color color);
     int drawWidth() const { return m_drawWidth; }
     void setDrawWidth(int px);
@@ -57,6 +59,8 @@ protected:
 private:
     void resizeImage(QSize size);
     QColor background() const;
+    void paintScaledSurface(QPainter& painter, const QRegion& region, const QRect& imageRect,
+                            double ratio) const;
 
     Color m_back = kWindowBackground;
     QImage m_picture;

@@ -23,6 +23,11 @@ float QtScreen::twipsPerPixelY() const {
     return static_cast<float>(1440.0 / (dpi > 0 ? dpi : 96.0));
 }
 
+double QtScreen::devicePixelRatio() const {
+    QScreen* s = primary();
+    return s != nullptr && s->devicePixelRatio() > 0 ? s->devicePixelRatio() : 1.0;
+}
+
 QSize QtScreen::sizePx() const {
     QScreen* s = primary();
     return s != nullptr ? s->geometry().size() : QSize();

@@ -1,10 +1,15 @@
 #pragma once
 
+#include "clipboard_payload.h"
 #include "services.h"
 
 #include <QElapsedTimer>
 
 #include <memory>
+
+namespace zs::x11 {
+class ClipboardTransfers;
+}
 
 // The services over Qt and the window system.
 namespace zs {
@@ -13,6 +18,7 @@ class QtScreen final : public IScreen {
 public:
     float twipsPerPixelX() const override;
     float twipsPerPixelY() const override;
+    double devicePixelRatio() const override;
     QSize sizePx() const override;
     QRect availablePx() const override;
 };
@@ -40,10 +46,25 @@ private:
     QElapsedTimer m_clock;
 };
 
+// The image goes on the clipboard as image/png and image/bmp, each encoded
+// once in the background (ClipboardPayload).
 class QtClipboard final : public IClipboard {
 public:
+    QtClipboard();
+    ~QtClipboard() override;
+    QtClipboard(const QtClipboard&) = delete;
+    QtClipboard& operator=(const QtClipboard&) = delete;
     void clear() override;
     void setImage(const QImage& image) override;
+    // Once the event loop has ended: if the clipboard still holds our last
+    // image, leaves it to a clipboard manager or to the helper process that
+    // keeps it after we end (clipboard_keeper.h).
+    void keepAfterExit();
+
+private:
+    std::weak_ptr<ClipboardPayload> m_current;
+    // X11: our large files go out in 1 MiB pieces (x11_clipboard_transfers.h).
+    std::unique_ptr<x11::ClipboardTransfers> m_transfers;
 };
 
 class QtFileDialogs final : public IFileDialogs {

@@ -16,16 +16,31 @@ class QWidget;
 // files, screen_capture.h) and a fake for tests (fakes/).
 namespace zs {
 
+// Lengths of the interface are twips, and a pixel of the interface is one of
+// Qt's logical pixels: twips per pixel follow the logical dots per inch.
+// Pictures hold device pixels, devicePixelRatio() to a logical pixel (more
+// than 1 under a Qt scale factor or a scaled Wayland output), so that a copy
+// of the screen is shown, cut and saved pixel for pixel.
 class IScreen {
 public:
     virtual ~IScreen() = default;
     virtual float twipsPerPixelX() const = 0;
     virtual float twipsPerPixelY() const = 0;
-    // Size of the primary screen in pixels; in twips via the factors.
+    // Device pixels to one logical pixel on the primary screen.
+    virtual double devicePixelRatio() const = 0;
+    // Size of the primary screen in (logical) pixels; in twips via the
+    // factors.
     virtual QSize sizePx() const = 0;
     // Area of the primary screen not taken by panels, in pixels.
     virtual QRect availablePx() const = 0;
 
+    // Twips per device pixel: how long one pixel of a picture is.
+    float twipsPerDevicePixelX() const {
+        return static_cast<float>(twipsPerPixelX() / devicePixelRatio());
+    }
+    float twipsPerDevicePixelY() const {
+        return static_cast<float>(twipsPerPixelY() / devicePixelRatio());
+    }
     float widthTwips() const { return static_cast<float>(sizePx().width()) * twipsPerPixelX(); }
     float heightTwips() const { return static_cast<float>(sizePx().height()) * twipsPerPixelY(); }
 };

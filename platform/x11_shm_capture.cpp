@@ -188,7 +188,8 @@ private:
             return false;
         }
         void* address = shmat(id, nullptr, 0);
-        if (address == reinterpret_cast<void*>(-1)) {
+        // shmat's error value is the address -1.
+        if (address == reinterpret_cast<void*>(-1)) { // NOLINT(performance-no-int-to-ptr)
             shmctl(id, IPC_RMID, nullptr);
             return false;
         }

@@ -20,12 +20,19 @@ BUILD_PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev libglx-dev libvulkan-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libturbojpeg0-dev
-  # Screen grabs through XCB, with shared memory.
-  libxcb1-dev libxcb-shm0-dev libx11-xcb-dev libx11-dev
+  # ISA-L's deflate for the clipboard's PNG files.
+  libisal-dev
+  # The clipboard helper's Wayland side (data-control, through wayland-scanner).
+  libwayland-bin
+  # Screen grabs through XCB, with shared memory; the capture latency
+  # benchmark clicks through XTest, the soak benchmark counts the program's
+  # X resources (X-Resource).
+  libxcb1-dev libxcb-shm0-dev libx11-xcb-dev libx11-dev libxcb-xtest0-dev libxcb-res0-dev
   fonts-dejavu-core fonts-liberation
   # Qt's wayland platform, to run on Wayland desktops.
   qt6-wayland
-  # The Wayland client library, for the tests' pointer helper.
+  # The Wayland client library, for the tests' pointer helper and the
+  # clipboard helper.
   libwayland-dev
 )
 PACKAGE_PACKAGES=(
@@ -51,6 +58,9 @@ TEST_PACKAGES=(
   sway swaybg grim wl-clipboard jq
   dbus-daemon dbus-bin pipewire
   xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk
+  # The sanitized build and the fuzz targets (clang, its sanitizer and
+  # libFuzzer runtimes) and the static checks.
+  clang-14 libclang-rt-14-dev clang-tidy-14
 )
 
 usage() { echo "usage: $0 [--package | --test]" >&2; exit 2; }

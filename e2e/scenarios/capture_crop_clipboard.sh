@@ -63,4 +63,8 @@ scenario() {
   click_client "$win" 472 $((h - 37))
   wait_for 5 "the clipboard to hold the whole screen" \
     _clipboard_is_pattern 0 0 "$E2E_SCREEN_W" "$E2E_SCREEN_H"
+  # The whole screen as BMP too: 6 MB, sent in pieces (INCR).
+  clipboard_get image/bmp "$E2E_TMP/clipboard.bmp" || fail "no image/bmp of the whole screen"
+  [[ $(images_identical "$E2E_TMP/expected.png" "$E2E_TMP/clipboard.bmp") == 0 ]] ||
+    fail "the whole screen's image/bmp is not the screen"
 }

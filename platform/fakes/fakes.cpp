@@ -28,14 +28,14 @@ CaptureResult FakeScreenCapture::grabPrimary(IEventPump&) {
         return CaptureResult::failed(failure);
     }
     if (content.isNull()) {
-        content = patternImage(m_screen.size);
+        content = patternImage(m_screen.size * m_screen.ratio);
     }
     m_log.push_back("grab " + std::to_string(content.width()) + "x" +
                     std::to_string(content.height()));
     return CaptureResult::copied(content);
 }
 
-void FakeWindowOrder::setWindowPos(QWidget&, bool onTop, const QRect& outerPx) {
+void FakeWindowOrder::setWindowPos(QWidget& /*window*/, bool onTop, const QRect& outerPx) {
     topmost = onTop;
     calls.emplace_back(onTop, outerPx);
     m_log.push_back(onTop ? "topmost on" : "topmost off");
@@ -56,7 +56,7 @@ bool FakeWindowOrder::isOnScreen(const QWidget& window) const {
     return false;
 }
 
-void FakeEventPump::processEvents(double) {
+void FakeEventPump::processEvents(double /*maxWaitSeconds*/) {
     ++passes;
     QCoreApplication::processEvents();
     if (onPass) {
@@ -67,12 +67,14 @@ void FakeEventPump::processEvents(double) {
 
 void FakeClipboard::clear() {
     image = QImage();
+    payload.reset();
     hasText = false;
     m_log.push_back("clipboard clear");
 }
 
 void FakeClipboard::setImage(const QImage& img) {
     image = img;
+    payload = img.isNull() ? nullptr : std::make_shared<ClipboardPayload>(img);
     ++sets;
     m_log.push_back("clipboard set");
 }
@@ -92,13 +94,15 @@ std::optional<QString> nextAnswer(std::deque<std::optional<QString>>& answers) {
 }
 } // namespace
 
-std::optional<QString> FakeFileDialogs::saveFile(QWidget*, const FileDialogRequest& request) {
+std::optional<QString> FakeFileDialogs::saveFile(QWidget* /*owner*/,
+                                                 const FileDialogRequest& request) {
     requests.push_back(request);
     m_log.push_back("save dialog");
     return nextAnswer(answers);
 }
 
-std::optional<QString> FakeFileDialogs::openFile(QWidget*, const FileDialogRequest& request) {
+std::optional<QString> FakeFileDialogs::openFile(QWidget* /*owner*/,
+                                                 const FileDialogRequest& request) {
     requests.push_back(request);
     m_log.push_back("open dialog");
     return nextAnswer(answers);
@@ -117,7 +121,7 @@ void FakeMousePointer::setBusy(bool b) {
     m_log.push_back(b ? "pointer busy" : "pointer default");
 }
 
-void FakeMessages::showError(QWidget*, const QString&, const QString& text) {
+void FakeMessages::showError(QWidget* /*owner*/, const QString& /*title*/, const QString& text) {
     errors.push_back(text);
     m_log.push_back("message");
 }

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "../clipboard_payload.h"
 #include "../services.h"
 
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,13 +20,15 @@ public:
     explicit FakeScreen(Log& log) : m_log(log) {}
     float twipsPerPixelX() const override { return tppX; }
     float twipsPerPixelY() const override { return tppY; }
+    double devicePixelRatio() const override { return ratio; }
     QSize sizePx() const override { return size; }
     QRect availablePx() const override {
         return available.isNull() ? QRect(QPoint(), size) : available;
     }
 
     float tppX = 15, tppY = 15;
-    QSize size{1920, 1080};
+    double ratio = 1;
+    QSize size{1920, 1080}; // logical pixels
     QRect available;
 
 private:
@@ -39,7 +43,8 @@ public:
     // Logs "grab WxH" (the picture's size) or "grab failed".
     CaptureResult grabPrimary(IEventPump& pump) override;
 
-    // What the screen shows; a pattern of the screen's size when null.
+    // What the screen shows; a pattern of the screen's size in device pixels
+    // when null.
     QImage content;
     // When not empty, every grab fails with this reason.
     QString failure;
@@ -56,7 +61,7 @@ class FakeWindowOrder final : public IWindowOrder {
 public:
     explicit FakeWindowOrder(Log& log) : m_log(log) {}
     void setWindowPos(QWidget& window, bool onTop, const QRect& outerPx) override;
-    QMargins frameMargins(const QWidget&) const override {
+    QMargins frameMargins(const QWidget& /*window*/) const override {
         return windowManager ? frame : QMargins();
     }
     // A hidden window is off the screen at once; a minimised one after
@@ -101,6 +106,9 @@ public:
     void clear() override;
     void setImage(const QImage& image) override;
     QImage image;
+    // What another program pasting from it would get, as the Qt clipboard
+    // offers it: the same formats and encodings. Null while empty.
+    std::shared_ptr<ClipboardPayload> payload;
     bool hasText = true; // something else is on it before the first crop
     int sets = 0;
 
@@ -145,7 +153,7 @@ private:
 class FakeMessages final : public IMessages {
 public:
     explicit FakeMessages(Log& log) : m_log(log) {}
-    void showError(QWidget*, const QString& title, const QString& text) override;
+    void showError(QWidget* /*owner*/, const QString& title, const QString& text) override;
     std::vector<QString> errors;
 
 private:

@@ -18,7 +18,7 @@ PaintMeter::PaintMeter(QWidget* widget, Keep keep) : keep_(keep) {
     widget->installEventFilter(this);
 }
 
-bool PaintMeter::eventFilter(QObject*, QEvent* event) {
+bool PaintMeter::eventFilter(QObject* /*watched*/, QEvent* event) {
     if (event->type() == QEvent::Paint) {
         const QRegion& painted = static_cast<QPaintEvent*>(event)->region();
         ++events_;

@@ -39,7 +39,8 @@ TEST_F(Capture, MinimisesWaitsCopiesSetsRangesMaximisesAndComesToFront) {
     // The ranges as the copy left them, seen when maximising lays out again.
     int hMaxBeforeMaximise = 0;
     int vMaxBeforeMaximise = 0;
-    float viewportW = 0, viewportH = 0;
+    float viewportW = 0;
+    float viewportH = 0;
     const auto layout = f().form.Resize;
     f().form.Resize = [&] {
         if (f().form.windowState() == WindowState::Maximized) {

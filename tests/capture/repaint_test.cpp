@@ -21,7 +21,7 @@ protected:
         settle();
         spy = std::make_unique<PaintMeter>(f().FormScreenCapture.widget());
     }
-    void settle() {
+    static void settle() {
         for (int i = 0; i < 3; ++i) {
             QCoreApplication::processEvents();
         }

@@ -75,11 +75,11 @@ TEST(BmpEncode, WideRowMatchesAPixelByPixelReference) {
     EXPECT_EQ(bytesOf(bmp.left(54)), header(1921, 7, row * 7));
     const auto* p = reinterpret_cast<const std::uint8_t*>(bmp.constData()) + 54;
     for (int y = 0; y < 7; ++y) {
-        const std::uint8_t* line = p + (6 - y) * row;
+        const std::uint8_t* line = p + static_cast<std::ptrdiff_t>(6 - y) * row;
         for (int x = 0; x < 1921; ++x) {
             const QRgb c = img.pixel(x, y);
             ASSERT_EQ(
-                Bytes(line + 3 * x, line + 3 * x + 3),
+                Bytes(line + std::ptrdiff_t{3} * x, line + std::ptrdiff_t{3} * x + 3),
                 (Bytes{static_cast<std::uint8_t>(qBlue(c)), static_cast<std::uint8_t>(qGreen(c)),
                        static_cast<std::uint8_t>(qRed(c))}))
                 << x << "," << y;
@@ -116,7 +116,7 @@ TEST(BmpSave, AFailedWriteKeepsTheFileItWouldReplace) {
     const QImage small = fakes::patternImage(QSize(10, 10));
     saveBmpFile(small, path, 3780);
     try {
-        const FileSizeCap cap(64 * 1024);
+        const FileSizeCap cap(rlim_t{64} * 1024);
         saveBmpFile(fakes::patternImage(QSize(400, 400)), path, 3780); // 480 KB
         ADD_FAILURE() << "no error";
     } catch (const Error& e) {

@@ -11,7 +11,7 @@ namespace {
 class LoadTest : public WindowTest {
 protected:
     QString writePicture(const QString& name, const QImage& img, const char* format = "PNG") {
-        const QString file = path(name);
+        QString file = path(name);
         EXPECT_TRUE(img.save(file, format));
         return file;
     }
@@ -24,7 +24,7 @@ protected:
     // The log from the open dialog on.
     std::vector<std::string> logSinceDialog() const {
         auto it = std::find(fake.log.begin(), fake.log.end(), "open dialog");
-        return std::vector<std::string>(it, fake.log.end());
+        return {it, fake.log.end()};
     }
 };
 

@@ -106,6 +106,23 @@ TEST(EndOfFileChecks, MadeUpBmpHeadersAreJudgedWithoutOverflow) {
     }
 }
 
+TEST(GifCanvasSize, ReadsTheLogicalScreenOfGifHeadersOnly) {
+    const struct {
+        QByteArray bytes;
+        QSize size;
+    } cases[] = {
+        {QByteArray("GIF89a\x01\x02\x00\xb5", 10), QSize(513, 46336)},
+        {QByteArray("GIF87a\xff\xff\xff\xff", 10), QSize(65535, 65535)},
+        {QByteArray("GIF89a\x01\x02\x00", 9), QSize()},
+        {QByteArray("GIF9xa\x01\x02\x00\xb5", 10), QSize()},
+        {QByteArray(), QSize()},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(gifCanvasSize(bytesOf(c.bytes), c.bytes.size()), c.size)
+            << c.bytes.toHex().data();
+    }
+}
+
 TEST(DecodePicture, RefusesDamagedOversizedAndForeignBytesWithTheRightError) {
     const QImage img = fakes::patternImage(QSize(40, 30));
     const QByteArray jpeg = jpegBytes(img);
@@ -135,6 +152,18 @@ TEST(DecodePicture, RefusesDamagedOversizedAndForeignBytesWithTheRightError) {
          "70000 x 1"},
         {"BMP of 2^27 + 1 pixels", bmpHeader(8193, 16384, 1, 54, 16), Error::Code::OutOfMemory,
          "8193 x 16384"},
+        // 23 bytes whose first frame is small but whose canvas is not: the
+        // reader would spend seconds drawing on it.
+        {"GIF canvas of 3072 x 46591",
+         QByteArray("GIF89a\x00\x0c\xff\xb5\x34\x00\x00\x2c\x35\x35\x00\x10\x01\x02\x00\x00\x3b",
+                    23),
+         Error::Code::OutOfMemory, "3072 x 46591"},
+        // An empty canvas: the reader then reports the frame's size.
+        {"GIF frame of 13877 x 10498 on an empty canvas",
+         QByteArray("\x47\x49\x46\x38\x39\x61\x00\x00\x01\x10\xf0\x21\xf9\x04\x00\x00\x34\x00\x00"
+                    "\x2c\x35\x35\x02\x29\x00\x01\x00\x00\x02\x01\x00\x3b",
+                    32),
+         Error::Code::OutOfMemory, "13877 x 10498"},
     };
     for (const Case& c : cases) {
         try {

@@ -41,6 +41,14 @@ TEST_F(PrintCopyTest, CopyReplacesTheClipboardWithTheEditedCanvas) {
     EXPECT_EQ(fake.log, (std::vector<std::string>{"clipboard clear", "clipboard set"}));
     EXPECT_EQ(fake.clipboard.image, f.Picture6.image());
     EXPECT_NE(fake.clipboard.image, f.Picture2.image());
+    // What another program pastes is the drawn-on canvas, in both formats.
+    ASSERT_NE(fake.clipboard.payload, nullptr);
+    for (const QString& format : ClipboardPayload::formats()) {
+        EXPECT_EQ(QImage::fromData(fake.clipboard.payload->data(format))
+                      .convertToFormat(QImage::Format_RGB32),
+                  f.Picture6.image().convertToFormat(QImage::Format_RGB32))
+            << format.toStdString();
+    }
     f.Label4.setCaption("100"); // reference size, as opening the editor records it
     f.Label6.setCaption("80");
     type(0, "50");

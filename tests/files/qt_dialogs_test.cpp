@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -17,41 +18,6 @@
 namespace zs {
 namespace {
 
-// Runs `inspect` on the dialog once it is open, then types `typed` into its
-// name box and confirms (or cancels when `typed` is empty).
-std::optional<QString> withDialog(const std::function<std::optional<QString>()>& open,
-                                  const std::function<void(QFileDialog&)>& inspect,
-                                  const QString& typed) {
-    bool seen = false;
-    std::function<void()> poll;
-    poll = [&] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (dialog == nullptr) {
-            QTimer::singleShot(10, poll);
-            return;
-        }
-        seen = true;
-        // Let the file list fill in before looking at it.
-        QTimer::singleShot(300, dialog, [&, dialog] {
-            inspect(*dialog);
-            if (typed.isEmpty()) {
-                dialog->reject();
-                return;
-            }
-            dialog->findChild<QLineEdit*>("fileNameEdit")->setText(typed);
-            // As a press of the dialog's Open or Save button.
-            auto* box = dialog->findChild<QDialogButtonBox*>("buttonBox");
-            box->button(dialog->acceptMode() == QFileDialog::AcceptSave ? QDialogButtonBox::Save
-                                                                        : QDialogButtonBox::Open)
-                ->click();
-        });
-    };
-    QTimer::singleShot(0, poll);
-    const std::optional<QString> result = open();
-    EXPECT_TRUE(seen);
-    return result;
-}
-
 QStringList listed(QFileDialog& dialog) {
     auto* view = dialog.findChild<QListView*>("listView");
     QStringList names;
@@ -60,6 +26,54 @@ QStringList listed(QFileDialog& dialog) {
     }
     names.sort();
     return names;
+}
+
+// Runs `inspect` on the dialog once it is open and its file list, which a
+// background thread fills in, has settled (the same names twice in a row,
+// or 10 s at most); then types `typed` into its name box and confirms (or
+// cancels when `typed` is empty).
+std::optional<QString> withDialog(const std::function<std::optional<QString>()>& open,
+                                  const std::function<void(QFileDialog&)>& inspect,
+                                  const QString& typed) {
+    bool seen = false;
+    QElapsedTimer listing;
+    QStringList lastListed;
+    std::function<void(QFileDialog*)> whenListed;
+    whenListed = [&](QFileDialog* dialog) {
+        const QStringList now = listed(*dialog);
+        const bool settled = !now.isEmpty() && now == lastListed;
+        lastListed = now;
+        if (!settled && listing.elapsed() < 10000) {
+            QTimer::singleShot(50, dialog, [&, dialog] { whenListed(dialog); });
+            return;
+        }
+        inspect(*dialog);
+        if (typed.isEmpty()) {
+            dialog->reject();
+            return;
+        }
+        dialog->findChild<QLineEdit*>("fileNameEdit")->setText(typed);
+        // As a press of the dialog's Open or Save button.
+        auto* box = dialog->findChild<QDialogButtonBox*>("buttonBox");
+        box->button(dialog->acceptMode() == QFileDialog::AcceptSave ? QDialogButtonBox::Save
+                                                                    : QDialogButtonBox::Open)
+            ->click();
+    };
+    std::function<void()> poll;
+    poll = [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) {
+            QTimer::singleShot(10, poll);
+            return;
+        }
+        seen = true;
+        listing.start();
+        whenListed(dialog);
+    };
+    QTimer::singleShot(0, poll);
+    std::optional<QString> result = open();
+    EXPECT_TRUE(seen);
+    return result;
 }
 
 class QtFileDialogsTest : public ::testing::Test {

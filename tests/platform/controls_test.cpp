@@ -51,7 +51,7 @@ TEST_F(ControlsTest, EventsOnlyOnRealChange) {
     CheckBox check(form, form, "Check", -1);
     TextBox text(form, form, "Text", 0);
     ScrollBar bar(form, form, "Bar", -1, Qt::Horizontal);
-    check.Click = [&] { events.push_back("click"); };
+    check.Click = [&] { events.emplace_back("click"); };
     text.Change = [&] { events.push_back("change " + text.text().toStdString()); };
     bar.Change = [&] { events.push_back("bar " + std::to_string(bar.value())); };
 
@@ -94,11 +94,13 @@ TEST_F(ControlsTest, ScrollRangeChangeMovesValueInsideTheMaxSetter) {
 TEST_F(ControlsTest, OptionButtonMarksItselfClearsSiblingsAndClicks) {
     Frame a(form, form, "A", -1);
     Frame b(form, form, "B", -1);
-    OptionButton o0(form, a, "Option", 0), o1(form, a, "Option", 1), other(form, b, "Other", 0);
+    OptionButton o0(form, a, "Option", 0);
+    OptionButton o1(form, a, "Option", 1);
+    OptionButton other(form, b, "Other", 0);
     o1.setValue(true);
     other.setValue(true);
-    o0.Click = [&] { events.push_back("click 0"); };
-    o1.Click = [&] { events.push_back("click 1"); };
+    o0.Click = [&] { events.emplace_back("click 0"); };
+    o1.Click = [&] { events.emplace_back("click 1"); };
     o0.setValue(true);
     o0.setValue(true); // already marked: no click
     EXPECT_TRUE(o0.value());

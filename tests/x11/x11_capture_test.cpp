@@ -171,14 +171,10 @@ TEST(X11Capture, EveryWayCopiesThePrimaryScreenPixelForPixel) {
     fakes::Log log;
     fakes::FakeEventPump pump(log);
     for (auto& way : everyWay()) {
-        // Twice: the second copy may reuse memory of the first.
-        for (int round = 0; round < 2; ++round) {
-            const CaptureResult shot = way.capture->grabPrimary(pump);
-            ASSERT_TRUE(shot.ok()) << way.name << ": " << shot.failure().toStdString();
-            EXPECT_EQ(shot.image().format(), QImage::Format_RGB32) << way.name;
-            EXPECT_TRUE(shot.image() == want)
-                << way.name << " round " << round << ": " << describe(shot.image(), want);
-        }
+        const CaptureResult shot = way.capture->grabPrimary(pump);
+        ASSERT_TRUE(shot.ok()) << way.name << ": " << shot.failure().toStdString();
+        EXPECT_EQ(shot.image().format(), QImage::Format_RGB32) << way.name;
+        EXPECT_TRUE(shot.image() == want) << way.name << ": " << describe(shot.image(), want);
     }
 }
 
@@ -188,22 +184,33 @@ TEST(X11Capture, AKeptCopyIsNotOverwrittenByTheNextOne) {
     const QRect primary = primaryScreenDevicePixels();
     fakes::Log log;
     fakes::FakeEventPump pump(log);
-    for (auto& way : everyWay()) {
-        // Kept, as the surface keeps its picture, over three copies of
-        // changing screens: each still shows its own screen.
-        std::vector<std::pair<QImage, QImage>> kept; // copy, what it should show
-        for (int round = 0; round < 3; ++round) {
-            const QImage picture =
-                fakes::patternImage(rootSize(c)).mirrored(round % 2 == 1, round == 2);
-            const RootPicture shown(c, picture);
+    // The shared-memory ways, which write into pictures they keep for the
+    // next copy (Qt's grab makes a new one each time).
+    std::vector<Way> ways = everyWay();
+    std::erase_if(ways, [](const Way& w) { return !w.capture->name().startsWith("x11-shm"); });
+    ASSERT_FALSE(ways.empty());
+    // Every copy kept, as the surface keeps its picture, over three changing
+    // screens: each still shows its own screen at the end.
+    struct Kept {
+        const char* way;
+        QImage copy;
+        QImage shows;
+    };
+    std::vector<Kept> kept;
+    for (int round = 0; round < 3; ++round) {
+        const QImage picture =
+            fakes::patternImage(rootSize(c)).mirrored(round % 2 == 1, round == 2);
+        const RootPicture shown(c, picture);
+        const QImage want = shown.stored.copy(primary);
+        for (auto& way : ways) {
             const CaptureResult shot = way.capture->grabPrimary(pump);
             ASSERT_TRUE(shot.ok()) << way.name << ": " << shot.failure().toStdString();
-            kept.emplace_back(shot.image(), shown.stored.copy(primary));
+            kept.push_back({way.name, shot.image(), want});
         }
-        for (std::size_t i = 0; i < kept.size(); ++i) {
-            EXPECT_TRUE(kept[i].first == kept[i].second)
-                << way.name << " copy " << i << ": " << describe(kept[i].first, kept[i].second);
-        }
+    }
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        EXPECT_TRUE(kept[i].copy == kept[i].shows) << kept[i].way << " copy " << i / ways.size()
+                                                   << ": " << describe(kept[i].copy, kept[i].shows);
     }
 }
 

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# capture-latency.sh BUILD_DIR [none]: runs the capture latency benchmark on
+# a private 1920x1080 desktop with openbox (or, with "none", without a window
+# manager), the way the end-to-end tests make one.
+set -euo pipefail
+build=$(realpath "${1:?usage: $0 BUILD_DIR [none]}")
+E2E_WM=${2:-openbox}
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=e2e/lib.sh
+source "$here/../e2e/lib.sh"
+trap e2e_cleanup EXIT
+e2e_start_desktop
+ZENTRIM_APP=$build/app/zentrim-screen "$build/bench/capture_latency_bench"

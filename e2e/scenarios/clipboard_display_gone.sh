@@ -1,0 +1,22 @@
+# shellcheck shell=bash
+# The clipboard helper ends with the display: after a crop and "Exit" the
+# helper serves the crop; when the X server is killed, no process of ours is
+# left.
+
+scenario() {
+  e2e_set_background
+  app_launch
+  local win=$APP_WIN
+  capture_screen "$win"
+  drag_client "$win" 100 100 300 250
+  wait_for 5 "the crop on the clipboard" clipboard_has_target image/png
+  click_exit "$win"
+  app_wait_exit 5 || fail "still running 5 s after clicking Exit"
+  assert_eq 0 "$APP_STATUS" "exit status"
+  assert_eq 1 "$(helper_count)" "clipboard helpers after Exit"
+
+  kill -KILL "$XVFB_PID"
+  wait "$XVFB_PID" 2>/dev/null || true
+  XVFB_PID=
+  wait_for 5 "no process of ours to be left" no_process_of_ours
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "clipboard_payload.h"
+
+#include <QAbstractNativeEventFilter>
+#include <QByteArray>
+#include <QTimer>
+
+#include <xcb/xcb.h>
+
+#include <chrono>
+#include <memory>
+#include <vector>
+
+// Sends the clipboard's large files to other X11 programs in 1 MiB pieces.
+//
+// Qt sends data larger than one request by INCR in pieces as large as the
+// server allows (16 MiB with BIG-REQUESTS), and readers take two to three
+// times longer over such pieces than over 1 MiB ones (docs/PERFORMANCE.md).
+// This filter sees Qt's X events first and answers the requests for our
+// formats whose file is larger than one piece itself; everything else
+// (TARGETS, MULTIPLE, small files) stays with Qt.
+namespace zs::x11 {
+
+class ClipboardTransfers final : public QAbstractNativeEventFilter {
+public:
+    explicit ClipboardTransfers(xcb_connection_t* connection);
+    ~ClipboardTransfers() override;
+    ClipboardTransfers(const ClipboardTransfers&) = delete;
+    ClipboardTransfers& operator=(const ClipboardTransfers&) = delete;
+
+    // The payload the clipboard now holds (expired once Qt drops it).
+    void setPayload(std::weak_ptr<ClipboardPayload> payload) { m_payload = std::move(payload); }
+
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
+
+private:
+    using Clock = std::chrono::steady_clock;
+    struct Transfer {
+        xcb_window_t requestor;
+        xcb_atom_t property;
+        xcb_atom_t type;
+        QByteArray bytes;
+        qsizetype offset = 0;
+        Clock::time_point deadline;
+    };
+
+    bool onSelectionRequest(const xcb_selection_request_event_t& request);
+    bool onPropertyDeleted(xcb_window_t window, xcb_atom_t property);
+    void forget(xcb_window_t window);
+    void watch(xcb_window_t window, bool on);
+    void dropExpired();
+
+    xcb_connection_t* m_conn;
+    xcb_atom_t m_clipboard = XCB_NONE;
+    xcb_atom_t m_incr = XCB_NONE;
+    std::vector<xcb_atom_t> m_formats; // parallel to ClipboardPayload::formats()
+    std::weak_ptr<ClipboardPayload> m_payload;
+    std::vector<Transfer> m_transfers;
+    QTimer m_expiry;
+};
+
+} // namespace zs::x11

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# tidy.sh [BUILD_DIR]: runs clang-tidy (checks in .clang-tidy) over every C++
+# file of the program, its tests, benchmarks and fuzz targets that BUILD_DIR
+# compiles, one file per core at a time, and fails on any warning. Uses the
+# compile database of BUILD_DIR (default build-asan, made by
+# scripts/sanitized-build.sh; build it first, clang-tidy needs its generated
+# moc files).
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+root=$PWD
+build=${1:-build-asan}
+db=$build/compile_commands.json
+[[ -f $db ]] || {
+  echo "tidy: no $db; run scripts/sanitized-build.sh first" >&2
+  exit 2
+}
+
+# The project's own sources, once each (the fuzz targets compile two of them
+# again); generated files are left out.
+mapfile -t files < <(sed -n 's/^ *"file": "\(.*\)",\{0,1\}$/\1/p' "$db" |
+  grep -E "^$root/(app|capture|editor|files|platform|tests|fuzz|bench|sanitizers)/" | sort -u)
+((${#files[@]} > 0)) || { echo "tidy: no source files in $db" >&2; exit 2; }
+
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+start=$SECONDS
+status=0
+printf '%s\n' "${files[@]}" |
+  xargs -P "$(nproc)" -n 1 clang-tidy-14 -p "$build" --quiet >"$log" 2>&1 || status=$?
+warnings=$(grep -cE ': (warning|error): ' "$log" || true)
+if ((status != 0 || warnings > 0)); then
+  grep -E -A3 ': (warning|error): ' "$log" || tail -n 40 "$log"
+  echo "tidy: $warnings warnings in ${#files[@]} files (status $status), $((SECONDS - start)) s" >&2
+  exit 1
+fi
+echo "tidy: no warnings in ${#files[@]} files, $((SECONDS - start)) s"
