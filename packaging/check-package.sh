@@ -48,10 +48,15 @@ unpack() {
 # The files every package holds, relative to the root.
 DESKTOP=usr/share/applications/$NAME.desktop
 MANPAGE=usr/share/man/man1/$NAME.1.gz
+# The clipboard helper: the program starts it from its own folder.
+HELPER=$NAME-clipboard
+HELPER_MANPAGE=usr/share/man/man1/$HELPER.1.gz
 REQUIRED=(
   "usr/bin/$NAME"
+  "usr/bin/$HELPER"
   "$DESKTOP"
   "$MANPAGE"
+  "$HELPER_MANPAGE"
   "usr/share/doc/$NAME/copyright"
   "usr/share/doc/$NAME/changelog.gz"
 )
@@ -108,8 +113,13 @@ step_contents() {
     got=$(dpkg-deb -f "$DEB" "$field")
     [[ $got == "$want" ]] || problem "control field $field is '$got', expected '$want'"
   done
-  dpkg-deb -f "$DEB" Recommends | grep -qw xdg-desktop-portal ||
-    problem "Recommends lacks the desktop portal: '$(dpkg-deb -f "$DEB" Recommends)'"
+  # Recommends: what a Wayland session needs (any portal backend will do).
+  local recommends wanted_rec
+  recommends=$(dpkg-deb -f "$DEB" Recommends)
+  for wanted_rec in qt6-wayland xdg-desktop-portal xdg-desktop-portal-backend; do
+    [[ ",$recommends," =~ [,\|][[:space:]]*${wanted_rec}[[:space:]]*[,\|] ]] ||
+      problem "Recommends lacks $wanted_rec: '$recommends'"
+  done
 
   # Depends holds every dependency dpkg-shlibdeps finds in the binaries.
   local depends shlibs work elf dep
@@ -192,8 +202,11 @@ step_contents() {
     got=$(grep -o '<release version="[^"]*"' "$ROOT/$metainfo" | head -n 1 | cut -d'"' -f2)
     [[ $got == "$VERSION" ]] || problem "the metadata's newest release is '$got', the package $VERSION"
   fi
-  zcat "$ROOT/$MANPAGE" | grep -q "^\\.TH .*\"Zentrim Screen $VERSION\"" ||
-    problem "the manual page's title line does not name version $VERSION"
+  local page
+  for page in "$MANPAGE" "$HELPER_MANPAGE"; do
+    zcat "$ROOT/$page" | grep -q "^\\.TH .*\"Zentrim Screen $VERSION\"" ||
+      problem "/$page: the title line does not name version $VERSION"
+  done
   ok "contents of ${DEB##*/}"
 }
 
@@ -234,9 +247,13 @@ step_metadata() {
     grep -q '<description>' "$ROOT/$metainfo" || problem "no description"
   fi
 
-  # The manual page: renders without warnings and has the usual sections.
-  out=$(man --warnings -E UTF-8 -l "$ROOT/$MANPAGE" 2>&1 >/dev/null) || problem "man failed: $out"
-  [[ -z $out ]] || problem "man warns: $out"
+  # The manual pages: render without warnings; the program's has the usual
+  # sections.
+  local page
+  for page in "$MANPAGE" "$HELPER_MANPAGE"; do
+    out=$(man --warnings -E UTF-8 -l "$ROOT/$page" 2>&1 >/dev/null) || problem "man /$page failed: $out"
+    [[ -z $out ]] || problem "man warns on /$page: $out"
+  done
   local section
   for section in NAME SYNOPSIS DESCRIPTION OPTIONS DESKTOPS CLIPBOARD FILES "EXIT STATUS"; do
     zcat "$ROOT/$MANPAGE" | grep -qx "\\.SH \"\\?$section\"\\?" || problem "the manual page has no $section section"
