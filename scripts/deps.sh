@@ -43,6 +43,8 @@ PACKAGE_PACKAGES=(
   desktop-file-utils
   appstream
   lintian
+  # man --warnings renders the manual pages.
+  man-db
 )
 TEST_PACKAGES=(
   xvfb xauth openbox xdotool xclip x11-utils
