@@ -17,7 +17,8 @@ using Log = std::vector<std::string>;
 
 class FakeScreen final : public IScreen {
 public:
-    explicit FakeScreen(Log& log) : m_log(log) {}
+    // Takes the log like the other fakes; the screen's answers need no entries.
+    explicit FakeScreen(Log& /*log*/) {}
     float twipsPerPixelX() const override { return tppX; }
     float twipsPerPixelY() const override { return tppY; }
     double devicePixelRatio() const override { return ratio; }
@@ -30,9 +31,6 @@ public:
     double ratio = 1;
     QSize size{1920, 1080}; // logical pixels
     QRect available;
-
-private:
-    Log& m_log;
 };
 
 // Serves `content` as the primary screen's picture, or fails with `failure`.
