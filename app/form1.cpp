@@ -23,7 +23,7 @@ QImage picture(const char* name, int size) {
 // Every size of an icon that the assets hold.
 QIcon icon(const char* name) {
     QIcon result;
-    for (int size : {16, 24, 32, 48, 256}) {
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
         const QString path =
             QStringLiteral(":/icons/%1-%2.png").arg(QString::fromUtf8(name)).arg(size);
         if (QFile::exists(path)) {

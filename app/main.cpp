@@ -29,6 +29,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zentrim Screen"));
     QApplication::setApplicationVersion(QStringLiteral(ZENTRIM_VERSION));
+    // The Wayland app id: ties the window to the installed menu entry, for
+    // its icon and name in task bars (X11 desktops match WM_CLASS instead).
+    QGuiApplication::setDesktopFileName(QStringLiteral("zentrim-screen"));
     // The window's captions are laid out for a compact 8-point interface font.
     QFont uiFont(QStringList{QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")}, 8);
     QApplication::setFont(uiFont);

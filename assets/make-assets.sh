@@ -260,6 +260,8 @@ app_icon 16 "14 8" 0
 app_icon 24 "12 6" 0
 app_icon 32 "10 6" 1
 app_icon 48 "9 5" 1
+app_icon 64 "8 5" 1 4.5
+app_icon 128 "7 4" 1 4
 app_icon 256 "7 4" 1 3.5
 
 # --- start-panel illustration (310 x 240 JPEG) ------------------------------

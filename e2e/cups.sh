@@ -32,7 +32,13 @@ _cups_poll() { # _cups_poll TIMEOUT_S CMD...: every 50 ms until CMD succeeds
   return 1
 }
 
-cups_running() { lpstat -r 2>/dev/null | grep -q 'is running'; }
+# The scheduler of this system answers on its local socket. One reached only
+# over the network, such as a host's seen from a chroot or container that
+# shares its network, does not count: it refuses our lpadmin, and its PDFs
+# would land in the other system's files. Once our own scheduler runs, the
+# CUPS commands prefer that socket by themselves.
+CUPS_SOCKET=${CUPS_SOCKET:-/run/cups/cups.sock}
+cups_running() { [[ -S $CUPS_SOCKET ]] && lpstat -h "$CUPS_SOCKET" -r 2>/dev/null | grep -q 'is running'; }
 
 cups_start() {
   if cups_running; then

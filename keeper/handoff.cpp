@@ -1,5 +1,6 @@
 #include "handoff.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -61,12 +62,7 @@ bool validName(const std::string& name) {
     if (name.empty() || name.size() > kMaxNameSize) {
         return false;
     }
-    for (const char c : name) {
-        if (c <= ' ' || c > '~') {
-            return false;
-        }
-    }
-    return true;
+    return std::ranges::all_of(name, [](char c) { return c > ' ' && c <= '~'; });
 }
 
 bool read(int fd, std::vector<Target>& targets, std::string& error) {

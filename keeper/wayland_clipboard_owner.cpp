@@ -166,7 +166,8 @@ void WaylandClipboardOwner::onSend(const char* mimeType, int fd) {
     m_transfers.push_back(Transfer{fd, &found->bytes, 0, Clock::now() + kTransferTimeout});
 }
 
-bool WaylandClipboardOwner::pump(Transfer& t) {
+bool WaylandClipboardOwner::pump(Transfer& transfer) {
+    Transfer& t = transfer;
     while (t.offset < t.bytes->size()) {
         const ssize_t n = ::write(t.fd, t.bytes->data() + t.offset, t.bytes->size() - t.offset);
         if (n > 0) {
@@ -188,7 +189,7 @@ bool WaylandClipboardOwner::pump(Transfer& t) {
 void WaylandClipboardOwner::serve() {
     const int displayFd = wl_display_get_fd(m_display);
     while (true) {
-        std::erase_if(m_transfers, [this](Transfer& t) {
+        std::erase_if(m_transfers, [](Transfer& t) {
             if (pump(t)) {
                 return false;
             }

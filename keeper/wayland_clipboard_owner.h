@@ -56,7 +56,7 @@ private:
         Clock::time_point deadline;
     };
     // Writes what the reader takes now; false once the transfer is over.
-    bool pump(Transfer& transfer);
+    static bool pump(Transfer& transfer);
     void dropOffer(zwlr_data_control_offer_v1* offer);
 
     std::vector<handoff::Target> m_targets;

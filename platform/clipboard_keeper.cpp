@@ -24,8 +24,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char** environ;
-
 namespace zs::keeper {
 
 namespace {
@@ -183,6 +181,7 @@ HelperRun runHelper(const QString& program, const QStringList& arguments, Clipbo
         args.push_back(a.toStdString());
     }
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (std::string& a : args) {
         argv.push_back(a.data());
     }

@@ -149,7 +149,8 @@ QByteArray png(const QImage& source, const std::atomic<bool>* cancel) {
 
     QByteArray out;
     // Screen pictures usually shrink to a quarter or less.
-    out.reserve(static_cast<qsizetype>(rowBytes * height / 4 + 1024));
+    const std::size_t estimate = rowBytes * static_cast<std::size_t>(height) / 4 + 1024;
+    out.reserve(static_cast<qsizetype>(estimate));
     out.append("\x89PNG\r\n\x1a\n", 8);
     unsigned char ihdr[13];
     putBigEndian32(reinterpret_cast<char*>(ihdr), static_cast<std::uint32_t>(width));
@@ -163,7 +164,7 @@ QByteArray png(const QImage& source, const std::atomic<bool>* cancel) {
 
     // Rows go to the compressor in blocks of about 256 KiB, so the filtered
     // copy never holds the whole picture.
-    const int rowsPerBlock = std::max(1, static_cast<int>((256 * 1024) / rowBytes));
+    const int rowsPerBlock = std::max(1, static_cast<int>(std::size_t{256} * 1024 / rowBytes));
     std::vector<unsigned char> block(rowBytes * static_cast<std::size_t>(rowsPerBlock));
     IdatWriter idat(out);
     for (int y0 = 0; y0 < height; y0 += rowsPerBlock) {

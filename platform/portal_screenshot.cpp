@@ -87,7 +87,8 @@ public:
     uint code = 2;
     QVariantMap results;
 
-public slots:
+    // A slot by name: the D-Bus connection connects to it by its signature.
+public slots: // NOLINT(readability-redundant-access-specifiers): moc needs the slots section
     void onResponse(uint response, const QVariantMap& values) {
         if (answered) {
             return;

@@ -6,7 +6,7 @@
 
 namespace zs {
 
-CaptureResult QtGrabCapture::grabPrimary(IEventPump&) {
+CaptureResult QtGrabCapture::grabPrimary(IEventPump& /*pump*/) {
     QScreen* screen = QGuiApplication::primaryScreen();
     if (screen == nullptr) {
         return CaptureResult::failed(QStringLiteral("There is no screen to copy."));

@@ -43,7 +43,8 @@ ClipboardTransfers::~ClipboardTransfers() {
     }
 }
 
-bool ClipboardTransfers::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
+bool ClipboardTransfers::nativeEventFilter(const QByteArray& eventType, void* message,
+                                           qintptr* /*result*/) {
     if (eventType != "xcb_generic_event_t") {
         return false;
     }

@@ -1,5 +1,6 @@
 #include "x11_pixels.h"
 
+#include <cstddef>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -35,7 +36,7 @@ namespace {
 // The server leaves the top byte as it is (usually 0); Format_RGB32 wants
 // 0xFF there.
 void opaque32(const std::uint8_t* from, std::uint32_t* to, int count) {
-    int i = 0;
+    std::ptrdiff_t i = 0;
 #if defined(__SSE2__)
     const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
     for (; i + 8 <= count; i += 8) {
@@ -55,7 +56,7 @@ void opaque32(const std::uint8_t* from, std::uint32_t* to, int count) {
 // Each channel widened to 8 bits by repeating its top bits below it, so that
 // full intensity stays full (0x1F -> 0xFF) and black stays black.
 void widen565(const std::uint8_t* from, std::uint32_t* to, int count) {
-    for (int i = 0; i < count; ++i) {
+    for (std::ptrdiff_t i = 0; i < count; ++i) {
         const std::uint32_t p = static_cast<std::uint32_t>(from[2 * i]) |
                                 static_cast<std::uint32_t>(from[2 * i + 1]) << 8;
         const std::uint32_t r = (p >> 11) & 0x1F;

@@ -353,7 +353,7 @@ ShmAttach X11ShmCapture::attach() const {
     return m_state->how;
 }
 
-CaptureResult X11ShmCapture::grabPrimary(IEventPump&) {
+CaptureResult X11ShmCapture::grabPrimary(IEventPump& /*pump*/) {
     return grabRoot(primaryScreenDevicePixels());
 }
 

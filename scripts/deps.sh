@@ -1,14 +1,20 @@
 #!/usr/bin/env bash
-# deps.sh [--test]: installs the Debian packages needed to build Zentrim
-# Screen, and with --test also those the tests use (virtual X server, window
-# manager, input and clipboard tools, ImageMagick, a PDF printer, a headless
-# Wayland desktop with the screenshot portal). Only
-# missing packages are installed; as a normal user it prints the command to
-# run instead and exits non-zero.
+# deps.sh [--package | --test]: installs the Debian packages needed to build
+# Zentrim Screen; with --package also the tools that make and check its Debian
+# package; with --test those and everything the tests use (virtual X server,
+# window manager, input and clipboard tools, ImageMagick, a PDF printer, a
+# headless Wayland desktop with the screenshot portal). Only missing packages
+# are installed; as a normal user it prints the command to run instead and
+# exits non-zero.
+#
+# One package or a small group a line, each with its reason, so that lists
+# edited side by side merge cleanly.
 set -euo pipefail
 
 BUILD_PACKAGES=(
   cmake ninja-build g++
+  # CMake's FindPkgConfig, which locates the XCB libraries.
+  pkg-config
   # Qt 6 widgets and printing; its CMake files look for OpenGL (GL, GLX)
   # and the Vulkan headers.
   qt6-base-dev qt6-base-dev-tools libgl-dev libglx-dev libvulkan-dev
@@ -29,6 +35,17 @@ BUILD_PACKAGES=(
   # clipboard helper.
   libwayland-dev
 )
+PACKAGE_PACKAGES=(
+  # CPack's DEB generator: dpkg-shlibdeps computes Depends, file picks the
+  # binaries it reads.
+  dpkg-dev file
+  # Checks of the package's menu entry, AppStream metadata and the whole .deb.
+  desktop-file-utils
+  appstream
+  lintian
+  # man --warnings renders the manual pages.
+  man-db
+)
 TEST_PACKAGES=(
   xvfb xauth openbox xdotool xclip x11-utils
   # Monitors, resources and wallpaper of the other desktops the capture is
@@ -48,12 +65,13 @@ TEST_PACKAGES=(
   clang-14 libclang-rt-14-dev clang-tidy-14
 )
 
-usage() { echo "usage: $0 [--test]" >&2; exit 2; }
+usage() { echo "usage: $0 [--package | --test]" >&2; exit 2; }
 
 packages=("${BUILD_PACKAGES[@]}")
 case ${1:-} in
   "") ;;
-  --test) packages+=("${TEST_PACKAGES[@]}") ;;
+  --package) packages+=("${PACKAGE_PACKAGES[@]}") ;;
+  --test) packages+=("${PACKAGE_PACKAGES[@]}" "${TEST_PACKAGES[@]}") ;;
   *) usage ;;
 esac
 

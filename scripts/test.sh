@@ -2,7 +2,8 @@
 # test.sh: installs what is missing (build and test tools), builds with
 # warnings as errors, starts the services the tests need (a CUPS scheduler
 # with a PDF queue) and runs every test:
-#  1. the normal build (build/): unit, widget and end-to-end tests;
+#  1. the normal build (build/): unit, widget and end-to-end tests, and the
+#     Debian package made and checked (packaging/check-package.sh);
 #  2. the sanitized build (build-asan/: clang, AddressSanitizer and
 #     UndefinedBehaviorSanitizer, leak detection; no benchmarks): the same
 #     unit and end-to-end tests against the sanitized program, and the fuzz
@@ -46,7 +47,10 @@ part() { # NAME COMMAND...: runs COMMAND, records NAME if it fails
   "$@" || failed+=("$name")
   echo "test: $name took $((SECONDS - start)) s"
 }
-part "tests" ctest --test-dir build --output-on-failure --parallel "$(nproc)"
+part "tests" ctest --test-dir build --output-on-failure --parallel "$(nproc)" -LE package
+# The Debian package: made with CPack, its files, metadata and lintian, and
+# the installed program opening its window.
+part "packaging" ctest --test-dir build --output-on-failure -L package
 part "sanitized tests" ctest --test-dir build-asan --output-on-failure --parallel "$(nproc)"
 part "clang-tidy" wait "$tidy_pid"
 cat "$tidy_log"

@@ -34,9 +34,11 @@ scenario() {
   printf 'not a picture\n' >"$E2E_TMP/notes.jpg"
   click_client "$win" 160 733
   type_into_dialog "Profil picture" "$E2E_TMP/notes.jpg"
+  # The main window carries the same title, so a search that waits for the
+  # first match returns at once: poll until a second window shows instead.
+  wait_until 10 _other_window "$win" >/dev/null || fail "no message about the file that is not a picture"
   local box
-  box=$(timeout 10 xdotool search --sync --onlyvisible --name "^${E2E_WINDOW_TITLE}\$" | grep -vx "$win" | head -n 1) || true
-  [[ -n $box ]] || fail "no message about the file that is not a picture"
+  box=$(_other_window "$win")
   xdotool windowactivate --sync "$box" 2>/dev/null || true
   xdotool key Return
   wait_for 5 "the message to close" _only_main_window "$win"
@@ -44,6 +46,12 @@ scenario() {
   drag_client "$win" 300 200 400 250 # clear of the arrow pad at the corner
   "$IM_CONVERT" "$photo" -crop 100x50+300+200 +repage PNG24:"$E2E_TMP/expected.png"
   wait_for 5 "a new selection to work after the refusal" _clipboard_is "$E2E_TMP/expected.png"
+}
+
+_other_window() { # WIN: prints a visible window titled like the program other than WIN
+  local ids
+  ids=$(xdotool search --onlyvisible --name "^${E2E_WINDOW_TITLE}\$" 2>/dev/null | grep -vx "$1") || return 1
+  head -n 1 <<<"$ids"
 }
 
 _only_main_window() {

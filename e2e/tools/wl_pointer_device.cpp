@@ -81,12 +81,12 @@ void onGlobal(void* data, wl_registry* registry, uint32_t name, const char* inte
     }
 }
 
-void onGlobalRemove(void*, wl_registry*, uint32_t) {}
+void onGlobalRemove(void* /*data*/, wl_registry* /*registry*/, uint32_t /*name*/) {}
 
 const wl_registry_listener registryListener = {onGlobal, onGlobalRemove};
 
 volatile std::sig_atomic_t stopRequested = 0;
-void onSignal(int) {
+void onSignal(int /*signal*/) {
     stopRequested = 1;
 }
 

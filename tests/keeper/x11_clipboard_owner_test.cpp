@@ -19,8 +19,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char** environ;
-
 // The clipboard helper's X11 side against a real X server (a private Xvfb)
 // and a requestor written here with XCB, as a pasting program would ask.
 namespace zs::keeper {
@@ -55,6 +53,7 @@ public:
         std::vector<std::string> args{"Xvfb", "-displayfd", fd,  "-nolisten",
                                       "tcp",  "-screen",    "0", "320x240x24"};
         std::vector<char*> argv;
+        argv.reserve(args.size() + 1);
         for (std::string& a : args) {
             argv.push_back(a.data());
         }

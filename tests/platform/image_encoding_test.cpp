@@ -7,6 +7,7 @@
 #include <QPainter>
 
 #include <atomic>
+#include <cstddef>
 #include <functional>
 #include <string>
 
@@ -33,8 +34,8 @@ QImage translucent(QSize size) {
 // A view of a region of a larger picture: rows longer than the picture's
 // width, as the crop holder hands them out.
 QImage regionView(const QImage& big, QRect region) {
-    return QImage(big.constScanLine(region.y()) + region.x() * 4, region.width(), region.height(),
-                  big.bytesPerLine(), big.format());
+    return QImage(big.constScanLine(region.y()) + std::ptrdiff_t{4} * region.x(), region.width(),
+                  region.height(), big.bytesPerLine(), big.format());
 }
 
 struct Case {

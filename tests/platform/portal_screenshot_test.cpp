@@ -133,7 +133,7 @@ public:
     int calls = 0;
     QString busName; // the connection it answers on
 
-public slots:
+public slots: // NOLINT(readability-redundant-access-specifiers): moc needs the slots section
     QDBusObjectPath Screenshot(const QString& /*parentWindow*/, const QVariantMap& options) {
         ++calls;
         lastOptions = options;
@@ -236,7 +236,7 @@ protected:
         QImage image(size, QImage::Format_RGB32);
         image.fill(qRgb(12, 34, 56));
         image.setPixel(1, 2, qRgb(200, 100, 50));
-        const QString path = QDir(dir).filePath(name);
+        QString path = QDir(dir).filePath(name);
         EXPECT_TRUE(image.save(path, "PNG"));
         return path;
     }

@@ -74,7 +74,9 @@ public:
                     if (depth == 16) {
                         word = (qRed(p) >> 3) << 11 | (qGreen(p) >> 2) << 5 | qBlue(p) >> 3;
                     }
-                    std::memcpy(&data[static_cast<std::size_t>(y) * stride + x * bpp], &word, bpp);
+                    std::memcpy(&data[static_cast<std::size_t>(y) * stride +
+                                      static_cast<std::size_t>(x) * bpp],
+                                &word, bpp);
                 }
             }
             xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, m_root, gc, static_cast<std::uint16_t>(w),
