@@ -354,7 +354,14 @@ wl_app_start() {
   # In a session of its own (setsid execs in place here: the subshell leads
   # no process group), so that helpers it leaves behind are found and
   # stopped with the desktop.
-  (_wl_exec_bg QT_QPA_PLATFORM=wayland "${WL_APP_ENV[@]}" setsid "$WL_APP" "$@") >"$E2E_TMP/app.log" 2>&1 &
+  # A sanitized program runs here without leak detection (the address and
+  # undefined-behaviour checks stay on): Qt 6.4's Wayland plugin never
+  # destroys some of its protocol objects (xdg-activation tokens, the
+  # clipboard's data source), and what they point to, the crop included, is
+  # reported as leaked at exit. The X11 scenarios check the same code for
+  # leaks.
+  (_wl_exec_bg QT_QPA_PLATFORM=wayland ASAN_OPTIONS=detect_leaks=0 "${WL_APP_ENV[@]}" \
+    setsid "$WL_APP" "$@") >"$E2E_TMP/app.log" 2>&1 &
   APP_PID=$!
   WL_APP_SESSIONS+=("$APP_PID")
   APP_STATUS=

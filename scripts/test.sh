@@ -8,7 +8,8 @@
 #     UndefinedBehaviorSanitizer, leak detection; no benchmarks): the same
 #     unit and end-to-end tests against the sanitized program, and the fuzz
 #     targets replaying their corpora and past failures (no fuzzing);
-#  3. clang-tidy over the program's code (scripts/tidy.sh), at low priority
+#  3. clang-tidy over the program's code (scripts/tidy.sh --program; the
+#     tests and tools too with scripts/tidy.sh), at low priority
 #     while the tests run.
 # Every part runs even when an earlier one failed; exits non-zero if
 # anything failed, naming what.
@@ -24,7 +25,7 @@ bash scripts/sanitized-build.sh
 # generated files; it runs alongside the tests, yielding the processor to
 # them (the end-to-end tests wait on a display server and must not starve).
 tidy_log=build-asan/tidy.log
-nice -n 19 bash scripts/tidy.sh build-asan >"$tidy_log" 2>&1 &
+nice -n 19 bash scripts/tidy.sh --program build-asan >"$tidy_log" 2>&1 &
 tidy_pid=$!
 
 # shellcheck source=e2e/cups.sh
