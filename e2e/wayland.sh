@@ -45,7 +45,8 @@
 # a private mount namespace whose /tmp is a directory of the scenario, so
 # that files the portal writes to a fixed name in /tmp do not meet another
 # desktop's. As a normal user everything runs as that user with the real
-# /tmp. Every process belongs to the desktop's session or the program's
+# /tmp, and so as root in a chroot, where no private mount namespace can be
+# made (/ is no mount point). Every process belongs to the desktop's session or the program's
 # (setsid), or was started here, and the cleanup stops exactly those, never
 # anything found by name.
 
@@ -53,6 +54,8 @@ WL_USER=
 WL_DISPLAY=
 WL_ENV=()
 WL_SESSION_PID= # leader of the process session that holds the desktop
+WL_PRIVATE_TMP=0 # 1 when the desktop has its own mount namespace and /tmp
+WL_TMP=/tmp      # the desktop's /tmp, as seen from here
 WL_APP_SESSIONS=() # the program's own sessions: what it leaves running is stopped too
 WL_DIR=         # $E2E_TMP/wl: runtime dir, home, private /tmp, binaries
 WL_SPAWNED=
@@ -89,7 +92,7 @@ _wl_exec() {
   _wl_as_root || return 0
   local uid gid
   uid=$(id -u "$WL_USER") gid=$(id -g "$WL_USER")
-  printf '%s\0' nsenter "--mount=/proc/$WL_SESSION_PID/ns/mnt" --
+  ((WL_PRIVATE_TMP == 0)) || printf '%s\0' nsenter "--mount=/proc/$WL_SESSION_PID/ns/mnt" --
   printf '%s\0' setpriv "--reuid=$uid" "--regid=$gid" --clear-groups
 }
 
@@ -155,6 +158,14 @@ wl_start_desktop() {
   fi
   if _wl_as_root; then
     _wl_ensure_user
+    # A private mount namespace needs / to be a mount point; inside a chroot
+    # it is not, and the desktop then shares the real /tmp (the scenarios run
+    # one at a time, so the portal's fixed file name meets no other desktop).
+    if unshare --mount --propagation private true 2>/dev/null; then
+      WL_PRIVATE_TMP=1 WL_TMP=$WL_DIR/tmp
+    else
+      e2e_log "no private mount namespace here (a chroot?): the desktop shares /tmp"
+    fi
     chown "$WL_USER:" "$WL_DIR/runtime" "$WL_DIR/home"
     chmod 711 "$E2E_TMP" "$WL_DIR"
     chmod -R a+rX "$WL_DIR/bin"
@@ -191,7 +202,7 @@ EOF
   leader_script="
     set -e
     echo \$\$ >$(printf '%q' "$WL_DIR/leader.pid")
-    if [[ -n '$user_exec' ]]; then
+    if [[ $WL_PRIVATE_TMP == 1 ]]; then
       cd $(printf '%q' "$E2E_TMP")
       mount --bind $(printf '%q' "$WL_DIR/tmp") /tmp
       mkdir -p $(printf '%q' "$E2E_TMP")
@@ -205,7 +216,7 @@ EOF
       sway -c $(printf '%q' "$WL_DIR/sway.conf") >$(printf '%q' "$WL_DIR/sway.log") 2>&1 &
     wait
   "
-  if _wl_as_root; then
+  if ((WL_PRIVATE_TMP)); then
     setsid unshare --mount --propagation private -- bash -c "$leader_script" </dev/null >"$WL_DIR/leader.log" 2>&1 &
   else
     setsid bash -c "$leader_script" </dev/null >"$WL_DIR/leader.log" 2>&1 &

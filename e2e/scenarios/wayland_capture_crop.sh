@@ -58,7 +58,10 @@ scenario() {
   # The portal wrote its picture into the desktop's /tmp; the program read
   # it and removed it.
   local left
-  left=$(find "$WL_DIR/tmp" -maxdepth 1 -type f -name '*.png' | head -n 3)
+  # (In a shared /tmp only the wlr backend's fixed name is the portal's.)
+  local name='*.png'
+  ((WL_PRIVATE_TMP)) || name=out.png
+  left=$(find "$WL_TMP" -maxdepth 1 -type f -name "$name" | head -n 3)
   [[ -z $left ]] || fail "the portal's picture was left behind: $left"
 }
 
