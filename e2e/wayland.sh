@@ -46,9 +46,9 @@
 # that files the portal writes to a fixed name in /tmp do not meet another
 # desktop's. As a normal user everything runs as that user with the real
 # /tmp, and so as root in a chroot, where no private mount namespace can be
-# made (/ is no mount point). Every process belongs to the desktop's session or the program's
-# (setsid), or was started here, and the cleanup stops exactly those, never
-# anything found by name.
+# made (/ is no mount point). Every process belongs to the desktop's session
+# or the program's (setsid), or was started here, and the cleanup stops
+# exactly those, never anything found by name.
 
 WL_USER=
 WL_DISPLAY=
