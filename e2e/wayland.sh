@@ -46,15 +46,21 @@
 # that files the portal writes to a fixed name in /tmp do not meet another
 # desktop's. As a normal user everything runs as that user with the real
 # /tmp, and so as root in a chroot, where no private mount namespace can be
-# made (/ is no mount point). Every process belongs to the desktop's session
-# or the program's (setsid), or was started here, and the cleanup stops
-# exactly those, never anything found by name.
+# made (/ is no mount point). Wayland clients share their pixels through
+# files in /dev/shm; where the desktop's user cannot write there (a chroot
+# that binds only the host's /dev shows devtmpfs's bare directory), the
+# desktop gets a tmpfs of its own there, in a mount namespace whose /dev no
+# longer passes mounts on to the host. Every process belongs to the
+# desktop's session or the program's (setsid), or was started here, and the
+# cleanup stops exactly those, never anything found by name.
 
 WL_USER=
 WL_DISPLAY=
 WL_ENV=()
 WL_SESSION_PID= # leader of the process session that holds the desktop
-WL_PRIVATE_TMP=0 # 1 when the desktop has its own mount namespace and /tmp
+WL_MOUNT_NS=0    # 1 when the desktop has its own mount namespace
+WL_PRIVATE_TMP=0 # 1 when that namespace has its own /tmp too
+WL_SHM_TMPFS=0   # 1 when that namespace has a tmpfs of its own on /dev/shm
 WL_TMP=/tmp      # the desktop's /tmp, as seen from here
 WL_APP_SESSIONS=() # the program's own sessions: what it leaves running is stopped too
 WL_DIR=         # $E2E_TMP/wl: runtime dir, home, private /tmp, binaries
@@ -92,7 +98,9 @@ _wl_exec() {
   _wl_as_root || return 0
   local uid gid
   uid=$(id -u "$WL_USER") gid=$(id -g "$WL_USER")
-  ((WL_PRIVATE_TMP == 0)) || printf '%s\0' nsenter "--mount=/proc/$WL_SESSION_PID/ns/mnt" --
+  # Entering a mount namespace leaves a chroot: --root keeps the leader's.
+  ((WL_MOUNT_NS == 0)) ||
+    printf '%s\0' nsenter "--mount=/proc/$WL_SESSION_PID/ns/mnt" "--root=/proc/$WL_SESSION_PID/root" --
   printf '%s\0' setpriv "--reuid=$uid" "--regid=$gid" --clear-groups
 }
 
@@ -162,15 +170,24 @@ wl_start_desktop() {
     # it is not, and the desktop then shares the real /tmp (the scenarios run
     # one at a time, so the portal's fixed file name meets no other desktop).
     if unshare --mount --propagation private true 2>/dev/null; then
-      WL_PRIVATE_TMP=1 WL_TMP=$WL_DIR/tmp
+      WL_MOUNT_NS=1 WL_PRIVATE_TMP=1 WL_TMP=$WL_DIR/tmp
     else
       e2e_log "no private mount namespace here (a chroot?): the desktop shares /tmp"
+    fi
+    if ! setpriv "--reuid=$(id -u "$WL_USER")" "--regid=$(id -g "$WL_USER")" --clear-groups test -w /dev/shm; then
+      # The tmpfs must not reach the host: outside a private namespace the
+      # mount that holds /dev/shm is made private first (in a chroot that is
+      # its bind of /dev; where /dev is no mount point of its own this fails
+      # and the desktop cannot start).
+      e2e_log "$WL_USER cannot write /dev/shm: the desktop gets a tmpfs there of its own"
+      WL_MOUNT_NS=1 WL_SHM_TMPFS=1
     fi
     chown "$WL_USER:" "$WL_DIR/runtime" "$WL_DIR/home"
     chmod 711 "$E2E_TMP" "$WL_DIR"
     chmod -R a+rX "$WL_DIR/bin"
   else
     WL_USER=$(id -un)
+    test -w /dev/shm || fail "Wayland clients need to write /dev/shm, and $WL_USER cannot"
   fi
   cat >"$WL_DIR/sway.conf" <<EOF
 xwayland disable
@@ -187,10 +204,11 @@ EOF
     XDG_CONFIG_HOME="$WL_DIR/home/.config" XDG_DATA_HOME="$WL_DIR/home/.local/share"
     XDG_CACHE_HOME="$WL_DIR/home/.cache")
 
-  # The session leader: enters a private mount namespace (as root), lays
+  # The session leader: enters a mount namespace of its own (as root), lays
   # the scenario's tmp over /tmp (re-binding the scenario's own folder at
-  # its path, reached through the working directory), then starts the bus,
-  # PipeWire and sway as the user and waits.
+  # its path, reached through the working directory) and a tmpfs over
+  # /dev/shm as decided above, then starts the bus, PipeWire and sway as the
+  # user and waits.
   local uid gid user_exec=""
   if _wl_as_root; then
     uid=$(id -u "$WL_USER") gid=$(id -g "$WL_USER")
@@ -201,7 +219,6 @@ EOF
   local leader_script
   leader_script="
     set -e
-    echo \$\$ >$(printf '%q' "$WL_DIR/leader.pid")
     if [[ $WL_PRIVATE_TMP == 1 ]]; then
       cd $(printf '%q' "$E2E_TMP")
       mount --bind $(printf '%q' "$WL_DIR/tmp") /tmp
@@ -209,6 +226,11 @@ EOF
       mount --no-canonicalize --bind . $(printf '%q' "$E2E_TMP")
       cd /
     fi
+    if [[ $WL_SHM_TMPFS == 1 ]]; then
+      [[ $WL_PRIVATE_TMP == 1 ]] || mount --make-rprivate /dev
+      mount -t tmpfs -o mode=1777,nosuid,nodev zentrim-e2e-shm /dev/shm
+    fi
+    echo \$\$ >$(printf '%q' "$WL_DIR/leader.pid")
     $user_exec env -i $env_words dbus-daemon --session --nofork --nopidfile \
       --address=unix:path=$(printf '%q' "$WL_DIR/runtime/bus") >$(printf '%q' "$WL_DIR/dbus.log") 2>&1 &
     $user_exec env -i $env_words pipewire >$(printf '%q' "$WL_DIR/pipewire.log") 2>&1 &
@@ -218,12 +240,16 @@ EOF
   "
   if ((WL_PRIVATE_TMP)); then
     setsid unshare --mount --propagation private -- bash -c "$leader_script" </dev/null >"$WL_DIR/leader.log" 2>&1 &
+  elif ((WL_MOUNT_NS)); then
+    # Its mounts would reach the host's until the leader makes /dev private.
+    setsid unshare --mount --propagation unchanged -- bash -c "$leader_script" </dev/null >"$WL_DIR/leader.log" 2>&1 &
   else
     setsid bash -c "$leader_script" </dev/null >"$WL_DIR/leader.log" 2>&1 &
   fi
   # setsid forks when it must; the leader writes down its own PID.
   local started=$!
-  wait_until 5 test -s "$WL_DIR/leader.pid" || fail "the Wayland session did not start"
+  wait_until 5 test -s "$WL_DIR/leader.pid" ||
+    fail "the Wayland session did not start: $(tail -n 3 "$WL_DIR/leader.log")"
   WL_SESSION_PID=$(<"$WL_DIR/leader.pid")
   E2E_EXTRA_PIDS+=("$started")
 
