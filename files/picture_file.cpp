@@ -2,6 +2,7 @@
 
 #include "errors.h"
 #include "file_kind.h"
+#include "unique_fd.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -170,23 +171,6 @@ void refuseUnlessRegular(FileKind kind, const QString& path) {
              .arg(kMaxPictureFileBytes));
 }
 
-// An open file descriptor, closed when it goes.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
 // Reads `fd` to its end, expecting about `expected` bytes: a file that grew
 // since is read on, up to the limit; one that shrank gives what is left.
 QByteArray readToEnd(int fd, std::int64_t expected, const QString& path) {
@@ -262,7 +246,7 @@ QByteArray readPictureFile(const QString& path) {
     refuseUnlessRegular(*kind, path);
     // Without O_NONBLOCK, a pipe put in the file's place since would hold
     // the open until something writes to it.
-    const FileDescriptor fd(
+    const UniqueFd fd(
         ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (fd.get() < 0) {
         fail(Error::Code::File, QStringLiteral("The file \"%1\" could not be opened: %2")

@@ -1,6 +1,7 @@
 #include "clipboard_keeper.h"
 
 #include "handoff.h"
+#include "unique_fd.h"
 #include "x11_connection.h"
 
 #include <QCoreApplication>
@@ -29,24 +30,6 @@ namespace zs::keeper {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-class Fd {
-public:
-    explicit Fd(int fd = -1) : m_fd(fd) {}
-    ~Fd() { reset(); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return m_fd; }
-    void reset() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-        m_fd = -1;
-    }
-
-private:
-    int m_fd;
-};
 
 int msLeft(Clock::time_point deadline) {
     const auto left =
@@ -156,8 +139,8 @@ HelperRun runHelper(const QString& program, const QStringList& arguments, Clipbo
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) {
         return {Outcome::Failed, std::string("socketpair: ") + std::strerror(errno)};
     }
-    Fd ours(pair[0]);
-    Fd theirs(pair[1]);
+    UniqueFd ours(pair[0]);
+    UniqueFd theirs(pair[1]);
 
     SpawnSetup setup;
     posix_spawn_file_actions_adddup2(&setup.actions, theirs.get(), STDIN_FILENO);

@@ -2,6 +2,7 @@
 
 #include "screen_capture.h"
 #include "services.h"
+#include "unique_fd.h"
 
 #include <QDBusMessage>
 #include <QDBusObjectPath>
@@ -130,23 +131,6 @@ private:
     bool m_connected = false;
 };
 
-// An open file, closed on every way out.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
 PortalFileFacts factsOf(const struct stat& st) {
     PortalFileFacts f;
     f.regular = S_ISREG(st.st_mode);
@@ -170,7 +154,7 @@ PortalShot readPortalFile(const QString& uri, std::int64_t requestSentNs) {
     const QString path = url.toLocalFile();
     const QByteArray native = QFile::encodeName(path);
     // No symbolic links: the portal writes the file itself.
-    FileDescriptor fd(::open(native.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    UniqueFd fd(::open(native.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (fd.get() < 0) {
         shot.failure = QStringLiteral("The screenshot %1 could not be opened: %2")
                            .arg(path, QString::fromLocal8Bit(std::strerror(errno)));
