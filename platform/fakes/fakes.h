@@ -85,7 +85,8 @@ private:
 // a pass processes Qt's pending events too, so widgets stay live.
 class FakeEventPump final : public IEventPump {
 public:
-    explicit FakeEventPump(Log& log) : m_log(log) {}
+    // Takes the log like the other fakes; passes are counted, not logged.
+    explicit FakeEventPump(Log& /*log*/) {}
     double now() const override { return clock; }
     void processEvents(double maxWaitSeconds) override;
 
@@ -93,9 +94,6 @@ public:
     double step = 0.01;
     int passes = 0;
     std::function<void()> onPass;
-
-private:
-    Log& m_log;
 };
 
 class FakeClipboard final : public IClipboard {
