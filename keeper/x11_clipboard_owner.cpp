@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <limits>
 
 #include <poll.h>
 
@@ -87,6 +86,7 @@ bool X11ClipboardOwner::connect(const std::string& display, std::string& error) 
     // BIG-REQUESTS) besides its data; keep well clear of the limit.
     const std::size_t maxRequest = std::size_t(xcb_get_maximum_request_length(m_conn)) * 4;
     m_chunk = std::min(kMaxChunk, maxRequest > 1024 ? maxRequest - 64 : std::size_t(256));
+    m_transfers.emplace(m_conn, m_atoms.incr, m_chunk, kTransferTimeout);
     return true;
 }
 
@@ -157,15 +157,15 @@ void X11ClipboardOwner::serve() {
         if (xcb_connection_has_error(m_conn) != 0) {
             return; // the display went away
         }
-        dropExpiredTransfers();
-        if (!m_owner && m_transfers.empty()) {
+        m_transfers->dropExpired();
+        if (!m_owner && m_transfers->empty()) {
             return;
         }
         if (xcb_flush(m_conn) <= 0) {
             return;
         }
         pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, pollTimeoutMs()) < 0 && errno != EINTR) {
+        if (::poll(&p, 1, m_transfers->msToNextDeadline()) < 0 && errno != EINTR) {
             return;
         }
     }
@@ -177,7 +177,7 @@ void X11ClipboardOwner::handle(const xcb_generic_event_t* event) {
         // An error, most likely for a requestor window that is gone.
         const auto* error = reinterpret_cast<const xcb_generic_error_t*>(event);
         if (error->error_code == XCB_WINDOW) {
-            forgetWindow(error->resource_id);
+            m_transfers->forget(error->resource_id);
         }
         break;
     }
@@ -194,12 +194,12 @@ void X11ClipboardOwner::handle(const xcb_generic_event_t* event) {
     case XCB_PROPERTY_NOTIFY: {
         const auto* notify = reinterpret_cast<const xcb_property_notify_event_t*>(event);
         if (notify->state == XCB_PROPERTY_DELETE && notify->window != m_window) {
-            onPropertyDeleted(notify->window, notify->atom);
+            m_transfers->onPropertyDeleted(notify->window, notify->atom);
         }
         break;
     }
     case XCB_DESTROY_NOTIFY:
-        forgetWindow(reinterpret_cast<const xcb_destroy_notify_event_t*>(event)->window);
+        m_transfers->forget(reinterpret_cast<const xcb_destroy_notify_event_t*>(event)->window);
         break;
     default:
         break;
@@ -221,19 +221,7 @@ void X11ClipboardOwner::onSelectionRequest(const xcb_selection_request_event_t& 
                               convertMultiple(request.requestor, request.property)
                         : convert(request.requestor, request.target, property);
     }
-
-    xcb_selection_notify_event_t notify{};
-    notify.response_type = XCB_SELECTION_NOTIFY;
-    notify.time = request.time;
-    notify.requestor = request.requestor;
-    notify.selection = request.selection;
-    notify.target = request.target;
-    notify.property = converted ? property : XCB_NONE;
-    // SendEvent always carries 32 bytes; the notify event is shorter.
-    char wire[32] = {};
-    static_assert(sizeof notify <= sizeof wire);
-    std::memcpy(wire, &notify, sizeof notify);
-    xcb_send_event(m_conn, 0, request.requestor, XCB_EVENT_MASK_NO_EVENT, wire);
+    x11::notifyRequestor(m_conn, request, converted ? property : XCB_NONE);
 }
 
 bool X11ClipboardOwner::convert(xcb_window_t requestor, xcb_atom_t target, xcb_atom_t property) {
@@ -260,18 +248,8 @@ bool X11ClipboardOwner::convert(xcb_window_t requestor, xcb_atom_t target, xcb_a
                             static_cast<std::uint32_t>(bytes.size()), bytes.data());
         return true;
     }
-    // INCR: announce the size; the requestor's deletion of each property
-    // asks for the next piece (onPropertyDeleted).
-    std::erase_if(m_transfers, [&](const Transfer& t) {
-        return t.requestor == requestor && t.property == property;
-    });
-    watch(requestor, true);
-    const auto size = static_cast<std::uint32_t>(
-        std::min<std::size_t>(bytes.size(), std::numeric_limits<std::uint32_t>::max()));
-    xcb_change_property(m_conn, XCB_PROP_MODE_REPLACE, requestor, property, m_atoms.incr, 32, 1,
-                        &size);
-    m_transfers.push_back(
-        Transfer{requestor, property, target, &bytes, 0, Clock::now() + kTransferTimeout});
+    // INCR: the bytes stay in m_targets while the helper serves.
+    m_transfers->start(requestor, property, target, bytes.data(), bytes.size(), nullptr);
     return true;
 }
 
@@ -299,72 +277,6 @@ bool X11ClipboardOwner::convertMultiple(xcb_window_t requestor, xcb_atom_t prope
     xcb_change_property(m_conn, XCB_PROP_MODE_REPLACE, requestor, property, reply->type, 32,
                         static_cast<std::uint32_t>(pairs.size()), pairs.data());
     return true;
-}
-
-void X11ClipboardOwner::onPropertyDeleted(xcb_window_t window, xcb_atom_t property) {
-    const auto it = std::find_if(m_transfers.begin(), m_transfers.end(), [&](const Transfer& t) {
-        return t.requestor == window && t.property == property;
-    });
-    if (it == m_transfers.end()) {
-        return;
-    }
-    const std::size_t left = it->bytes->size() - it->offset;
-    const std::size_t piece = std::min(left, m_chunk);
-    // The last piece is followed by an empty one, which ends the transfer.
-    xcb_change_property(m_conn, XCB_PROP_MODE_REPLACE, window, property, it->type, 8,
-                        static_cast<std::uint32_t>(piece), it->bytes->data() + it->offset);
-    it->offset += piece;
-    it->deadline = Clock::now() + kTransferTimeout;
-    if (piece == 0) {
-        m_transfers.erase(it);
-        const bool more = std::any_of(m_transfers.begin(), m_transfers.end(),
-                                      [&](const Transfer& t) { return t.requestor == window; });
-        if (!more) {
-            watch(window, false);
-        }
-    }
-}
-
-void X11ClipboardOwner::forgetWindow(xcb_window_t window) {
-    std::erase_if(m_transfers, [&](const Transfer& t) { return t.requestor == window; });
-}
-
-void X11ClipboardOwner::watch(xcb_window_t window, bool on) {
-    const std::uint32_t mask =
-        on ? XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY : 0;
-    xcb_change_window_attributes(m_conn, window, XCB_CW_EVENT_MASK, &mask);
-}
-
-void X11ClipboardOwner::dropExpiredTransfers() {
-    const auto now = Clock::now();
-    std::vector<xcb_window_t> dropped;
-    std::erase_if(m_transfers, [&](const Transfer& t) {
-        if (t.deadline > now) {
-            return false;
-        }
-        dropped.push_back(t.requestor);
-        return true;
-    });
-    for (const xcb_window_t window : dropped) {
-        const bool more = std::any_of(m_transfers.begin(), m_transfers.end(),
-                                      [&](const Transfer& t) { return t.requestor == window; });
-        if (!more) {
-            watch(window, false);
-        }
-    }
-}
-
-int X11ClipboardOwner::pollTimeoutMs() const {
-    if (m_transfers.empty()) {
-        return -1;
-    }
-    auto nearest = m_transfers.front().deadline;
-    for (const Transfer& t : m_transfers) {
-        nearest = std::min(nearest, t.deadline);
-    }
-    const auto wait =
-        std::chrono::duration_cast<std::chrono::milliseconds>(nearest - Clock::now()).count();
-    return static_cast<int>(std::clamp<long long>(wait + 1, 0, 60'000));
 }
 
 } // namespace zs::keeper

@@ -1,12 +1,13 @@
 #pragma once
 
 #include "handoff.h"
+#include "x11_selection.h"
 
 #include <xcb/xcb.h>
 
-#include <chrono>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,16 +47,6 @@ public:
     xcb_window_t window() const { return m_window; }
 
 private:
-    using Clock = std::chrono::steady_clock;
-    struct Transfer {
-        xcb_window_t requestor;
-        xcb_atom_t property;
-        xcb_atom_t type;
-        const std::vector<unsigned char>* bytes;
-        std::size_t offset = 0;
-        Clock::time_point deadline;
-    };
-
     xcb_atom_t intern(const char* name);
     xcb_timestamp_t serverTime();
     void handle(const xcb_generic_event_t* event);
@@ -63,11 +54,6 @@ private:
     // Writes one target into `property` of `requestor`; false if unknown.
     bool convert(xcb_window_t requestor, xcb_atom_t target, xcb_atom_t property);
     bool convertMultiple(xcb_window_t requestor, xcb_atom_t property);
-    void onPropertyDeleted(xcb_window_t window, xcb_atom_t property);
-    void forgetWindow(xcb_window_t window);
-    void watch(xcb_window_t window, bool on);
-    void dropExpiredTransfers();
-    int pollTimeoutMs() const;
 
     std::vector<handoff::Target> m_targets;
     std::vector<xcb_atom_t> m_targetAtoms; // parallel to m_targets
@@ -77,7 +63,7 @@ private:
     xcb_timestamp_t m_since = XCB_CURRENT_TIME; // when we took the clipboard
     bool m_owner = false;
     std::size_t m_chunk = 0;
-    std::vector<Transfer> m_transfers;
+    std::optional<x11::IncrSender> m_transfers; // once connected
     struct Atoms {
         xcb_atom_t clipboard, targets, multiple, timestamp, incr, atomPair, marker;
     } m_atoms{};

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "clipboard_payload.h"
+#include "x11_selection.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QByteArray>
@@ -8,8 +9,8 @@
 
 #include <xcb/xcb.h>
 
-#include <chrono>
 #include <memory>
+#include <optional>
 #include <vector>
 
 // Sends the clipboard's large files to other X11 programs in 1 MiB pieces.
@@ -35,20 +36,8 @@ public:
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
 private:
-    using Clock = std::chrono::steady_clock;
-    struct Transfer {
-        xcb_window_t requestor;
-        xcb_atom_t property;
-        xcb_atom_t type;
-        QByteArray bytes;
-        qsizetype offset = 0;
-        Clock::time_point deadline;
-    };
-
     bool onSelectionRequest(const xcb_selection_request_event_t& request);
     bool onPropertyDeleted(xcb_window_t window, xcb_atom_t property);
-    void forget(xcb_window_t window);
-    void watch(xcb_window_t window, bool on);
     void dropExpired();
 
     xcb_connection_t* m_conn;
@@ -56,7 +45,7 @@ private:
     xcb_atom_t m_incr = XCB_NONE;
     std::vector<xcb_atom_t> m_formats; // parallel to ClipboardPayload::formats()
     std::weak_ptr<ClipboardPayload> m_payload;
-    std::vector<Transfer> m_transfers;
+    std::optional<IncrSender> m_transfers; // made once the atoms are known
     QTimer m_expiry;
 };
 
