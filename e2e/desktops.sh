@@ -14,6 +14,20 @@ set_two_monitors() {
   wait_for 5 "xrandr to list RIGHT as the primary monitor" _primary_monitor_is RIGHT
 }
 
+# check_primary_on_the_right: on the 3840 x 1080 screen split by
+# set_two_monitors, every way of copying gives the right-hand primary
+# monitor, and the program's capture shows it one to one, with shared
+# memory and with Qt's own grab.
+check_primary_on_the_right() {
+  set_two_monitors
+  set_wallpaper
+  check_capture_paths 1920 0 1920 1080
+  check_capture_here "primary on the right" 1920 0 1920 1080 1
+  export QT_X11_NO_MITSHM=1
+  check_capture_here "primary on the right, Qt's grab" 1920 0 1920 1080 1
+  unset QT_X11_NO_MITSHM
+}
+
 _primary_monitor_is() { xrandr --listmonitors | grep -q " \*$1 "; }
 
 # set_xft_dpi DPI: the dots per inch Qt reads at start (the server keeps

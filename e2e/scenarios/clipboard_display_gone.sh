@@ -4,11 +4,8 @@
 # left.
 
 scenario() {
-  e2e_set_background
-  app_launch
+  launch_and_select # 200 x 150 pixels at 100,100 selected
   local win=$APP_WIN
-  capture_screen "$win"
-  drag_client "$win" 100 100 300 250
   wait_for 5 "the crop on the clipboard" clipboard_has_target image/png
   click_exit "$win"
   app_wait_exit 5 || fail "still running 5 s after clicking Exit"

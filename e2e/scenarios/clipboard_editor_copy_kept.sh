@@ -14,12 +14,8 @@ _clipboard_has_stroke() {
 }
 
 scenario() {
-  e2e_set_background
-  app_launch
-  local win=$APP_WIN w h
-  capture_screen "$win"
-  read -r _ _ w h < <(win_client_geometry "$win")
-  drag_client "$win" 100 100 300 250 # 200 x 150 pixels at 100,100
+  launch_and_select # 200 x 150 pixels at 100,100 selected
+  local win=$APP_WIN w=$APP_CLIENT_W h=$APP_CLIENT_H
   click_client "$win" 576 $((h - 37)) # "Edit"
   wait_for 5 "the editor's canvas" client_pixel_is_not "$win" 116 91 FF0000
   drag_client "$win" 36 91 196 91 1 16 # a red stroke 75 pixels down the canvas

@@ -27,12 +27,9 @@ _offers_exactly_the_crop() {
 _clipboard_is_text() { [[ $(timeout 5 xclip -selection clipboard -o 2>/dev/null) == "$1" ]]; }
 
 scenario() {
-  e2e_set_background
-  app_launch
+  launch_and_select # 200 x 150 pixels at 100,100 selected
   local win=$APP_WIN
-  capture_screen "$win"
   pattern_crop 100 100 200 150 "$E2E_TMP/expected.png"
-  drag_client "$win" 100 100 300 250
   wait_for 5 "the crop on the clipboard" _clipboard_type_is_crop image/png
   _offers_exactly_the_crop "while the program runs"
   assert_eq 0 "$(helper_count)" "clipboard helpers while the program runs"

@@ -18,12 +18,8 @@ _clipboard_size_is() { # W H
 }
 
 scenario() {
-  e2e_set_background
-  app_launch
-  local win=$APP_WIN w h
-  capture_screen "$win"
-  read -r _ _ w h < <(win_client_geometry "$win")
-  drag_client "$win" 100 100 300 250 # 200 x 150 pixels at 100,100
+  launch_and_select # 200 x 150 pixels at 100,100 selected
+  local win=$APP_WIN w=$APP_CLIENT_W h=$APP_CLIENT_H
 
   click_client "$win" 576 $((h - 37)) # "Edit"
   wait_for 5 "the canvas to show the selection one to one" _canvas_shows_pattern "$win"

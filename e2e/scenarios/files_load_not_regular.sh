@@ -19,18 +19,12 @@ _close_message_box() { # WIN
   wait_for 5 "the message to close" _no_message_box "$1"
 }
 
-# _load WIN FILE: "Load", FILE typed into the open dialog.
-_load() {
-  click_client "$1" 160 733
-  type_into_dialog "Profil picture" "$2"
-}
-
 scenario() {
   app_launch
   local win=$APP_WIN
 
   mkfifo "$E2E_TMP/pipe.jpg"
-  _load "$win" "$E2E_TMP/pipe.jpg"
+  load_file "$win" "$E2E_TMP/pipe.jpg"
   wait_for 10 "a message refusing the named pipe" _has_message_box "$win"
   _close_message_box "$win"
   app_running || fail "the program ended after the pipe"
@@ -50,7 +44,7 @@ scenario() {
   E2E_EXTRA_PIDS+=("$writer")
   local attempt refused=0
   for attempt in 1 2 3; do
-    _load "$win" "$changing"
+    load_file "$win" "$changing"
     # Refused with a message, or loaded without one.
     if wait_until 4 _has_message_box "$win"; then
       refused=$((refused + 1))
@@ -64,7 +58,7 @@ scenario() {
 
   # A good file still loads: the surface shows its top-left corner.
   "$IM_CONVERT" -size 400x300 xc:'#2060C0' -quality 95 "$E2E_TMP/blue.jpg"
-  _load "$win" "$E2E_TMP/blue.jpg"
+  load_file "$win" "$E2E_TMP/blue.jpg"
   wait_for 10 "the loaded picture on the surface" _client_pixel_near "$win" 16 16 2060C0
   _no_message_box "$win" || fail "a message after loading a good file"
 }

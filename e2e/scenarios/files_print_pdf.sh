@@ -14,12 +14,8 @@ _colours_close() { # RRGGBB RRGGBB: every channel within 24
 
 scenario() {
   cups_pdf_queue || fail "no CUPS PDF queue"
-  e2e_set_background
-  app_launch
-  local win=$APP_WIN h
-  capture_screen "$win"
-  read -r _ _ _ h < <(win_client_geometry "$win")
-  drag_client "$win" 100 100 300 250 # 200 x 150 pixels at 100,100
+  launch_and_select # 200 x 150 pixels at 100,100 selected
+  local win=$APP_WIN h=$APP_CLIENT_H
 
   cups_pdf_mark "$E2E_TMP/print-mark"
   click_client "$win" 368 $((h - 37)) # "Print"

@@ -21,12 +21,8 @@ _bmp_header_is() { # FILE WIDTH HEIGHT: 24-bit BI_RGB, bottom-up, WIDTH x HEIGHT
 }
 
 scenario() {
-  e2e_set_background
-  app_launch
-  local win=$APP_WIN w h
-  capture_screen "$win"
-  read -r _ _ w h < <(win_client_geometry "$win")
-  drag_client "$win" 100 100 300 250 # 200 x 150 pixels at 100,100
+  launch_and_select # 200 x 150 pixels at 100,100 selected
+  local win=$APP_WIN w=$APP_CLIENT_W h=$APP_CLIENT_H
 
   local out=$E2E_TMP/saved
   mkdir -p "$out"

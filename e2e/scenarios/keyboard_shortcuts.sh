@@ -21,12 +21,8 @@ _keys() { xdotool key --clearmodifiers --delay 60 "$@"; }
 
 scenario() {
   cups_pdf_queue || fail "no CUPS PDF queue"
-  e2e_set_background
-  app_launch
-  local win=$APP_WIN h
-  capture_screen "$win"
-  read -r _ _ _ h < <(win_client_geometry "$win")
-  drag_client "$win" 100 100 300 250 # 200 x 150 pixels at 100,100
+  launch_and_select # 200 x 150 pixels at 100,100 selected
+  local win=$APP_WIN h=$APP_CLIENT_H
   wait_for 5 "the selection on the clipboard" _clipboard_is_pattern 100 100 200 150
   xdotool windowactivate --sync "$win" 2>/dev/null || true
 
