@@ -5,13 +5,14 @@
 #  1. the normal build (build/): unit, widget and end-to-end tests, and the
 #     Debian package made and checked (packaging/check-package.sh);
 #  2. the sanitized build (build-asan/: clang, AddressSanitizer and
-#     UndefinedBehaviorSanitizer, leak detection; no benchmarks): the same
+#     UndefinedBehaviorSanitizer, leak detection; no benchmarks), built in
+#     the background while the first part's tests run: the same
 #     unit and end-to-end tests against the sanitized program (not the
 #     harness's self-check, which runs none of ours), and the fuzz
 #     targets replaying their corpora and past failures (no fuzzing);
 #  3. clang-tidy over the program's code (scripts/tidy.sh --program; the
-#     tests and tools too with scripts/tidy.sh), at low priority
-#     while the tests run.
+#     tests and tools too with scripts/tidy.sh), at low priority after the
+#     sanitized build, while the tests run.
 # Every part runs even when an earlier one failed; exits non-zero if
 # anything failed, naming what.
 set -euo pipefail
@@ -20,14 +21,28 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 bash scripts/deps.sh --test
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZENTRIM_WERROR=ON
 cmake --build build
-bash scripts/sanitized-build.sh
 
-# clang-tidy needs only the sanitized build's compile database and
-# generated files; it runs alongside the tests, yielding the processor to
-# them (the end-to-end tests wait on a display server and must not starve).
+# The sanitized build, then clang-tidy over its compile database (it needs
+# the build's generated files), run in the background at lower priorities
+# while the normal build's tests run: the end-to-end tests mostly wait on a
+# display server and use little processor time, but must not starve.
+# The build's exit status comes back through a FIFO held open here, so the
+# background job never waits for a reader.
+mkdir -p build-asan
+asan_log=build-asan/build.log
 tidy_log=build-asan/tidy.log
-nice -n 19 bash scripts/tidy.sh --program build-asan >"$tidy_log" 2>&1 &
-tidy_pid=$!
+asan_fifo=$(mktemp -u)
+mkfifo "$asan_fifo"
+exec {asan_fd}<>"$asan_fifo"
+rm -f "$asan_fifo"
+(
+  status=0
+  nice -n 10 bash scripts/sanitized-build.sh >"$asan_log" 2>&1 || status=$?
+  echo "$status" >&"$asan_fd"
+  ((status == 0)) || { echo "tidy: not run, the sanitized build failed" >"$tidy_log"; exit 1; }
+  nice -n 19 bash scripts/tidy.sh --program build-asan >"$tidy_log" 2>&1
+) &
+background_pid=$!
 
 # shellcheck source=e2e/cups.sh
 source e2e/cups.sh
@@ -54,9 +69,16 @@ part "tests" ctest --test-dir build --output-on-failure --parallel "$(nproc)" -L
 # the installed program opening its window.
 part "packaging" ctest --test-dir build --output-on-failure -L package
 # The harness's self-check runs no program of ours: once is enough.
+sanitized_build() { # the background build's status; its log's end if it failed
+  local status
+  read -r -t 3600 status <&"$asan_fd" || status=1
+  ((status == 0)) || tail -n 40 "$asan_log"
+  return "$status"
+}
+part "sanitized build" sanitized_build
 part "sanitized tests" ctest --test-dir build-asan --output-on-failure --parallel "$(nproc)" \
   -E '^e2e\.harness$'
-part "clang-tidy" wait "$tidy_pid"
+part "clang-tidy" wait "$background_pid"
 cat "$tidy_log"
 
 if ((${#failed[@]} > 0)); then
