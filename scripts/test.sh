@@ -68,7 +68,6 @@ part "tests" ctest --test-dir build --output-on-failure --parallel "$(nproc)" -L
 # The Debian package: made with CPack, its files, metadata and lintian, and
 # the installed program opening its window.
 part "packaging" ctest --test-dir build --output-on-failure -L package
-# The harness's self-check runs no program of ours: once is enough.
 sanitized_build() { # the background build's status; its log's end if it failed
   local status
   read -r -t 3600 status <&"$asan_fd" || status=1
@@ -76,6 +75,7 @@ sanitized_build() { # the background build's status; its log's end if it failed
   return "$status"
 }
 part "sanitized build" sanitized_build
+# The harness's self-check runs no program of ours: once is enough.
 part "sanitized tests" ctest --test-dir build-asan --output-on-failure --parallel "$(nproc)" \
   -E '^e2e\.harness$'
 part "clang-tidy" wait "$background_pid"
