@@ -58,9 +58,8 @@ WL_USER=
 WL_DISPLAY=
 WL_ENV=()
 WL_SESSION_PID= # leader of the process session that holds the desktop
-WL_MOUNT_NS=0    # 1 when the desktop has its own mount namespace
-WL_PRIVATE_TMP=0 # 1 when that namespace has its own /tmp too
-WL_SHM_TMPFS=0   # 1 when that namespace has a tmpfs of its own on /dev/shm
+WL_PRIVATE_TMP=0 # 1 when the desktop has a mount namespace with its own /tmp
+WL_SHM_TMPFS=0   # 1 when it has one with a tmpfs of its own on /dev/shm
 WL_TMP=/tmp      # the desktop's /tmp, as seen from here
 WL_APP_SESSIONS=() # the program's own sessions: what it leaves running is stopped too
 WL_DIR=         # $E2E_TMP/wl: runtime dir, home, private /tmp, binaries
@@ -79,6 +78,7 @@ wl_tool_path() {
 }
 
 _wl_as_root() { ((EUID == 0)); }
+_wl_own_mount_ns() { ((WL_PRIVATE_TMP || WL_SHM_TMPFS)); }
 
 # _wl_ensure_user: the unprivileged user the desktop runs as (root only).
 _wl_ensure_user() {
@@ -99,7 +99,7 @@ _wl_exec() {
   local uid gid
   uid=$(id -u "$WL_USER") gid=$(id -g "$WL_USER")
   # Entering a mount namespace leaves a chroot: --root keeps the leader's.
-  ((WL_MOUNT_NS == 0)) ||
+  ! _wl_own_mount_ns ||
     printf '%s\0' nsenter "--mount=/proc/$WL_SESSION_PID/ns/mnt" "--root=/proc/$WL_SESSION_PID/root" --
   printf '%s\0' setpriv "--reuid=$uid" "--regid=$gid" --clear-groups
 }
@@ -170,7 +170,7 @@ wl_start_desktop() {
     # it is not, and the desktop then shares the real /tmp (the scenarios run
     # one at a time, so the portal's fixed file name meets no other desktop).
     if unshare --mount --propagation private true 2>/dev/null; then
-      WL_MOUNT_NS=1 WL_PRIVATE_TMP=1 WL_TMP=$WL_DIR/tmp
+      WL_PRIVATE_TMP=1 WL_TMP=$WL_DIR/tmp
     else
       e2e_log "no private mount namespace here (a chroot?): the desktop shares /tmp"
     fi
@@ -180,7 +180,7 @@ wl_start_desktop() {
       # its bind of /dev; where /dev is no mount point of its own this fails
       # and the desktop cannot start).
       e2e_log "$WL_USER cannot write /dev/shm: the desktop gets a tmpfs there of its own"
-      WL_MOUNT_NS=1 WL_SHM_TMPFS=1
+      WL_SHM_TMPFS=1
     fi
     chown "$WL_USER:" "$WL_DIR/runtime" "$WL_DIR/home"
     chmod 711 "$E2E_TMP" "$WL_DIR"
@@ -240,7 +240,7 @@ EOF
   "
   if ((WL_PRIVATE_TMP)); then
     setsid unshare --mount --propagation private -- bash -c "$leader_script" </dev/null >"$WL_DIR/leader.log" 2>&1 &
-  elif ((WL_MOUNT_NS)); then
+  elif _wl_own_mount_ns; then
     # Its mounts would reach the host's until the leader makes /dev private.
     setsid unshare --mount --propagation unchanged -- bash -c "$leader_script" </dev/null >"$WL_DIR/leader.log" 2>&1 &
   else

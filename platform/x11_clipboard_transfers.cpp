@@ -28,8 +28,7 @@ xcb_atom_t intern(xcb_connection_t* c, const QByteArray& name) {
 
 ClipboardTransfers::ClipboardTransfers(xcb_connection_t* connection) : m_conn(connection) {
     m_clipboard = intern(m_conn, "CLIPBOARD");
-    m_incr = intern(m_conn, "INCR");
-    m_transfers.emplace(m_conn, m_incr, static_cast<std::size_t>(kPiece), kTimeout);
+    m_transfers.emplace(m_conn, intern(m_conn, "INCR"), static_cast<std::size_t>(kPiece), kTimeout);
     for (const QString& format : ClipboardPayload::formats()) {
         m_formats.push_back(intern(m_conn, format.toLatin1()));
     }

@@ -42,7 +42,6 @@ private:
 
     xcb_connection_t* m_conn;
     xcb_atom_t m_clipboard = XCB_NONE;
-    xcb_atom_t m_incr = XCB_NONE;
     std::vector<xcb_atom_t> m_formats; // parallel to ClipboardPayload::formats()
     std::weak_ptr<ClipboardPayload> m_payload;
     std::optional<IncrSender> m_transfers; // made once the atoms are known

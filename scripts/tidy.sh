@@ -7,7 +7,7 @@
 # platform without its test fakes, keeper): what the test run checks, in
 # about half the time. Uses the compile database of BUILD_DIR (default
 # build-asan, made by scripts/sanitized-build.sh; build it first, clang-tidy
-# needs its generated moc files).
+# needs its generated moc files) and jq (scripts/deps.sh --test).
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 root=$PWD
@@ -25,20 +25,21 @@ db=$build/compile_commands.json
   exit 2
 }
 
-# The project's own sources, once each (the fuzz targets compile two of them
-# again); generated files are left out.
+# The project's own sources, once each (the fuzz targets compile three of
+# them again); generated files are left out.
 mapfile -t files < <(sed -n 's/^ *"file": "\(.*\)",\{0,1\}$/\1/p' "$db" |
   grep -E "^$root/($dirs)/" | grep -v -E "$exclude" | sort -u)
 ((${#files[@]} > 0)) || { echo "tidy: no source files in $db" >&2; exit 2; }
 
 # clang-tidy reads the files without the build's precompiled headers, as a
 # build with -DZENTRIM_PCH=OFF would: a file that leans on them for an
-# include it lacks fails here.
+# include it lacks fails here. It checks a file once for every command that
+# compiles it, so the copy keeps one command a file.
 tidy_db=$(mktemp -d)
 log=$(mktemp)
 trap 'rm -rf "$log" "$tidy_db"' EXIT
-sed -E 's/ -Xclang -include-pch -Xclang [^ ]+ -Xclang -include -Xclang [^ ]+//g' "$db" \
-  >"$tidy_db/compile_commands.json"
+sed -E 's/ -Xclang -include-pch -Xclang [^ ]+ -Xclang -include -Xclang [^ ]+//g' "$db" |
+  jq 'unique_by(.file)' >"$tidy_db/compile_commands.json"
 start=$SECONDS
 status=0
 printf '%s\n' "${files[@]}" |
