@@ -1,4 +1,4 @@
-#include "catalogue.h"
+#include "app/catalogue.h"
 
 #include <array>
 

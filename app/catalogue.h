@@ -1,6 +1,6 @@
 #pragma once
 
-#include "controls.h"
+#include "form/controls.h"
 
 #include <optional>
 #include <span>

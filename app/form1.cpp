@@ -1,9 +1,9 @@
-#include "form1.h"
+#include "app/form1.h"
 
-#include "catalogue.h"
-#include "errors.h"
-#include "module1.h"
-#include "numbers.h"
+#include "app/catalogue.h"
+#include "app/module1.h"
+#include "form/numbers.h"
+#include "services/errors.h"
 
 #include <QFile>
 #include <QIcon>

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "capture.h"
-#include "controls.h"
-#include "editor.h"
-#include "files.h"
-#include "form.h"
-#include "key_shortcuts.h"
-#include "services.h"
+#include "capture/handlers.h"
+#include "editor/handlers.h"
+#include "files/handlers.h"
+#include "form/controls.h"
+#include "form/form.h"
+#include "form/key_shortcuts.h"
+#include "services/services.h"
 
 #include <cstdint>
 #include <map>

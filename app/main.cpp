@@ -1,5 +1,7 @@
-#include "form1.h"
-#include "qt_services.h"
+#include "app/form1.h"
+#include "clipboard/qt_clipboard.h"
+#include "screen/backend_choice.h"
+#include "services/qt/qt_services.h"
 
 #include <QApplication>
 #include <QFont>
@@ -7,6 +9,31 @@
 
 #include <cstdio>
 #include <cstdlib>
+
+namespace zs {
+namespace {
+
+// All of them, for main(); made once the QApplication exists, because the
+// screen copy's backend depends on the platform Qt runs on.
+struct QtServices {
+    QtScreen screen;
+    std::unique_ptr<IScreenCapture> capture = chooseScreenCapture(CaptureSession::current());
+    QtWindowOrder windowOrder;
+    QtEventPump pump;
+    QtClipboard clipboard;
+    QtFileDialogs dialogs;
+    QtPrinter printer;
+    QtMousePointer pointer;
+    QtMessages messages;
+    QtApplication application;
+    Services services() {
+        return Services{screen,  *capture, windowOrder, pump,     clipboard,
+                        dialogs, printer,  pointer,     messages, application};
+    }
+};
+
+} // namespace
+} // namespace zs
 
 int main(int argc, char** argv) {
     const bool platformChosen = qEnvironmentVariableIsSet("QT_QPA_PLATFORM");

@@ -1,4 +1,4 @@
-#include "form1.h"
+#include "app/form1.h"
 
 // The keyboard: each key runs the handler of the button that does the same,
 // on the part of the window that is in front.

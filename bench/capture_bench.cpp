@@ -9,13 +9,16 @@
 // (docs/PERFORMANCE.md has the exact runs). Without DISPLAY the grabs are
 // skipped and the rest runs offscreen with the fake clipboard.
 
-#include "bench_support.h"
-#include "fakes.h"
-#include "form1.h"
-#include "paint_meter.h"
-#include "qt_grab_capture.h"
-#include "qt_services.h"
-#include "x11_shm_capture.h"
+#include "app/form1.h"
+#include "bench/bench_support.h"
+#include "clipboard/qt_clipboard.h"
+#include "screen/backend_choice.h"
+#include "screen/primary_screen.h"
+#include "screen/qt_grab_capture.h"
+#include "screen/x11_shm_capture.h"
+#include "services/fakes/fakes.h"
+#include "services/fakes/paint_meter.h"
+#include "services/qt/qt_services.h"
 
 #include <benchmark/benchmark.h>
 

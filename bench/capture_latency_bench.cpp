@@ -13,7 +13,7 @@
 // are the median over the iterations, the first click from the window at its
 // start-up size, the others from the maximised window.
 
-#include "bench_support.h"
+#include "bench/bench_support.h"
 
 #include <benchmark/benchmark.h>
 

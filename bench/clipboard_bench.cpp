@@ -12,14 +12,15 @@
 // (docs/PERFORMANCE.md has the figures). The screen's size does not matter:
 // the crop is made here.
 
-#include "bench_support.h"
-#include "clipboard_keeper.h"
-#include "clipboard_payload.h"
-#include "fakes.h"
-#include "form1.h"
-#include "image_encoding.h"
-#include "qt_services.h"
-#include "x11_connection.h"
+#include "app/form1.h"
+#include "bench/bench_support.h"
+#include "clipboard/clipboard_payload.h"
+#include "clipboard/helper_handoff.h"
+#include "clipboard/qt_clipboard.h"
+#include "formats/image_encoding.h"
+#include "services/fakes/fakes.h"
+#include "services/qt/qt_services.h"
+#include "services/qt/x11_connection.h"
 
 #include <benchmark/benchmark.h>
 

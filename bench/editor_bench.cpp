@@ -4,10 +4,10 @@
 // the same run: a bare QImage::scaled of the same sizes for the apply.
 // Runs offscreen on the fake services.
 
-#include "bench_support.h"
-#include "fakes.h"
-#include "form1.h"
-#include "paint_meter.h"
+#include "app/form1.h"
+#include "bench/bench_support.h"
+#include "services/fakes/fakes.h"
+#include "services/fakes/paint_meter.h"
 
 #include <benchmark/benchmark.h>
 

@@ -7,11 +7,11 @@
 // Runs offscreen on the fake services; files go to a temporary folder
 // (TMPDIR).
 
-#include "bench_support.h"
-#include "bmp.h"
-#include "fakes.h"
-#include "form1.h"
-#include "picture_file.h"
+#include "app/form1.h"
+#include "bench/bench_support.h"
+#include "files/bmp.h"
+#include "files/picture_file.h"
+#include "services/fakes/fakes.h"
 
 #include <benchmark/benchmark.h>
 #include <turbojpeg.h>

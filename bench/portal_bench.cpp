@@ -9,10 +9,11 @@
 // Without a portal the portal benchmark is skipped with the reason; without
 // DISPLAY so is the X grab, and the portal's figure has no ratio.
 
-#include "bench_support.h"
-#include "portal_capture.h"
-#include "qt_services.h"
-#include "screen_capture.h"
+#include "bench/bench_support.h"
+#include "screen/backend_choice.h"
+#include "screen/portal_capture.h"
+#include "services/qt/qt_services.h"
+#include "services/screen_capture.h"
 
 #include <benchmark/benchmark.h>
 

@@ -11,12 +11,14 @@
 //   xvfb-run -s "-screen 0 1920x1080x24" build/bench/soak_bench
 // Offscreen it runs on the fake screen and clipboard, without the X figures.
 
-#include "bench_support.h"
-#include "fakes.h"
-#include "form1.h"
-#include "qt_services.h"
-#include "screen_capture.h"
-#include "x11_connection.h"
+#include "app/form1.h"
+#include "bench/bench_support.h"
+#include "clipboard/qt_clipboard.h"
+#include "screen/backend_choice.h"
+#include "services/fakes/fakes.h"
+#include "services/qt/qt_services.h"
+#include "services/qt/x11_connection.h"
+#include "services/screen_capture.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,7 +1,7 @@
-#include "capture.h"
+#include "capture/handlers.h"
 
-#include "arith.h"
-#include "errors.h"
+#include "capture/geometry.h"
+#include "services/errors.h"
 
 namespace zs::capture {
 

@@ -1,7 +1,7 @@
-#include "sizing.h"
+#include "editor/sizing.h"
 
-#include "errors.h"
-#include "numbers.h"
+#include "form/numbers.h"
+#include "services/errors.h"
 
 namespace zs::editor {
 

@@ -1,7 +1,7 @@
-#include "bmp.h"
+#include "files/bmp.h"
 
-#include "errors.h"
-#include "file_kind.h"
+#include "files/file_kind.h"
+#include "services/errors.h"
 
 #include <QBuffer>
 #include <QFile>

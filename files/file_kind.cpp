@@ -1,4 +1,4 @@
-#include "file_kind.h"
+#include "files/file_kind.h"
 
 #include <QFile>
 

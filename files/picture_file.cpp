@@ -1,8 +1,8 @@
-#include "picture_file.h"
+#include "files/picture_file.h"
 
-#include "errors.h"
-#include "file_kind.h"
-#include "unique_fd.h"
+#include "files/file_kind.h"
+#include "services/errors.h"
+#include "services/unique_fd.h"
 
 #include <QBuffer>
 #include <QFile>

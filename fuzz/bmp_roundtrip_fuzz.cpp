@@ -1,8 +1,8 @@
 // Fuzz target for the BMP writer: a picture of the size, format and pixels
 // the input chooses is written as a BMP and read back, with Qt's own reader
 // and with the loader; both must give the same pixels, alpha dropped.
-#include "bmp.h"
-#include "picture_file.h"
+#include "files/bmp.h"
+#include "files/picture_file.h"
 
 #include <QBuffer>
 #include <QByteArray>

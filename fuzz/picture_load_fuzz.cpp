@@ -3,8 +3,8 @@
 // (format probe, size limits, end-of-file check, decode). A refusal
 // (zs::Error) is the expected answer to a bad file; anything else that
 // escapes, and every sanitizer report, is a finding.
-#include "errors.h"
-#include "picture_file.h"
+#include "files/picture_file.h"
+#include "services/errors.h"
 
 #include <QByteArray>
 #include <QImage>

@@ -15,9 +15,9 @@
 // display goes away, and ends. Zentrim Screen starts it; it is not meant to
 // be started by hand.
 
-#include "handoff.h"
-#include "wayland_clipboard_owner.h"
-#include "x11_clipboard_owner.h"
+#include "keeper/shared/handoff.h"
+#include "keeper/wayland_clipboard_owner.h"
+#include "keeper/x11_clipboard_owner.h"
 
 #include <csignal>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "wayland_clipboard_owner.h"
+#include "keeper/wayland_clipboard_owner.h"
 
 #include "wlr-data-control-unstable-v1-client-protocol.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "handoff.h"
+#include "keeper/shared/handoff.h"
 
 #include <chrono>
 #include <string>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "handoff.h"
-#include "x11_selection.h"
+#include "keeper/shared/handoff.h"
+#include "keeper/shared/x11_selection.h"
 
 #include <xcb/xcb.h>
 

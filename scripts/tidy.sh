@@ -3,19 +3,19 @@
 # over every C++ file of the program, its clipboard helper, tests,
 # benchmarks, fuzz targets and end-to-end tools that BUILD_DIR compiles, one
 # file per core at a time, and fails on any warning. With --program, only the
-# program's and the helper's own files (app, capture, editor, files,
-# platform without its test fakes, keeper): what the test run checks, in
+# program's and the helper's own files (every program folder without the
+# test fakes, and keeper): what the test run checks, in
 # about half the time. Uses the compile database of BUILD_DIR (default
 # build-asan, made by scripts/sanitized-build.sh; build it first, clang-tidy
 # needs its generated moc files) and jq (scripts/deps.sh --test).
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 root=$PWD
-dirs='app|capture|editor|files|platform|keeper|tests|fuzz|bench|sanitizers|e2e'
+dirs='app|capture|editor|files|form|formats|screen|clipboard|services|keeper|tests|fuzz|bench|sanitizers|e2e'
 exclude='^$'
 if [[ ${1:-} == --program ]]; then
-  dirs='app|capture|editor|files|platform|keeper'
-  exclude="^$root/platform/fakes/"
+  dirs='app|capture|editor|files|form|formats|screen|clipboard|services|keeper'
+  exclude="^$root/services/fakes/"
   shift
 fi
 build=${1:-build-asan}

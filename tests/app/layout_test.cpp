@@ -1,4 +1,4 @@
-#include "form1_fixture.h"
+#include "tests/app/form1_fixture.h"
 
 namespace zs::test {
 namespace {

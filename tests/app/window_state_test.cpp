@@ -1,5 +1,5 @@
-#include "form1_fixture.h"
-#include "module1.h"
+#include "app/module1.h"
+#include "tests/app/form1_fixture.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "capture_fixture.h"
+#include "tests/capture/capture_fixture.h"
 
 #include <algorithm>
 #include <string>

@@ -1,5 +1,5 @@
-#include "capture_fixture.h"
-#include "paint_meter.h"
+#include "services/fakes/paint_meter.h"
+#include "tests/capture/capture_fixture.h"
 
 #include <QCoreApplication>
 

@@ -1,4 +1,4 @@
-#include "../files/window_fixture.h"
+#include "tests/files/window_fixture.h"
 
 #include <vector>
 

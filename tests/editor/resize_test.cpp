@@ -1,7 +1,7 @@
-#include "../files/window_fixture.h"
+#include "tests/files/window_fixture.h"
 
-#include "errors.h"
-#include "sizing.h"
+#include "editor/sizing.h"
+#include "services/errors.h"
 
 #include <optional>
 #include <vector>

@@ -1,7 +1,7 @@
-#include "bmp.h"
+#include "files/bmp.h"
 
-#include "errors.h"
-#include "fakes.h"
+#include "services/errors.h"
+#include "services/fakes/fakes.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -1,8 +1,8 @@
-#include "bmp.h"
-#include "errors.h"
-#include "fakes.h"
-#include "file_kind.h"
-#include "picture_file.h"
+#include "files/bmp.h"
+#include "files/file_kind.h"
+#include "files/picture_file.h"
+#include "services/errors.h"
+#include "services/fakes/fakes.h"
 
 #include <QDir>
 #include <QFile>

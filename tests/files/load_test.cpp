@@ -1,6 +1,6 @@
-#include "window_fixture.h"
+#include "tests/files/window_fixture.h"
 
-#include "bmp.h"
+#include "files/bmp.h"
 
 #include <QBuffer>
 

@@ -1,8 +1,8 @@
-#include "picture_file.h"
+#include "files/picture_file.h"
 
-#include "bmp.h"
-#include "errors.h"
-#include "fakes.h"
+#include "files/bmp.h"
+#include "services/errors.h"
+#include "services/fakes/fakes.h"
 
 #include <QBuffer>
 #include <QFile>

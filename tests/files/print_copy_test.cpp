@@ -1,4 +1,4 @@
-#include "window_fixture.h"
+#include "tests/files/window_fixture.h"
 
 namespace zs::test {
 namespace {

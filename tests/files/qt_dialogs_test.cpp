@@ -1,4 +1,4 @@
-#include "qt_services.h"
+#include "services/qt/qt_services.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>

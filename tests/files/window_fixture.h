@@ -1,7 +1,7 @@
 #pragma once
 
-#include "fakes.h"
-#include "form1.h"
+#include "app/form1.h"
+#include "services/fakes/fakes.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "handoff.h"
+#include "keeper/shared/handoff.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "x11_clipboard_owner.h"
+#include "keeper/x11_clipboard_owner.h"
 
 #include <gtest/gtest.h>
 

@@ -7,11 +7,13 @@
 // They draw a known picture on the root window and expect every way of
 // copying to return exactly the primary monitor's part of it.
 
-#include "fakes.h"
-#include "qt_grab_capture.h"
-#include "screen_capture.h"
-#include "x11_connection.h"
-#include "x11_shm_capture.h"
+#include "screen/backend_choice.h"
+#include "screen/primary_screen.h"
+#include "screen/qt_grab_capture.h"
+#include "screen/x11_shm_capture.h"
+#include "services/fakes/fakes.h"
+#include "services/qt/x11_connection.h"
+#include "services/screen_capture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,83 @@
+#include "clipboard/qt_clipboard.h"
+#include "clipboard/helper_handoff.h"
+#include "clipboard/x11_clipboard_transfers.h"
+#include "services/qt/x11_connection.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+
+namespace zs {
+
+namespace {
+
+const QString kQtImage = QStringLiteral("application/x-qt-image");
+
+// The crop on the clipboard. Other programs see exactly the payload's
+// formats. Qt's in-process image type is answered (QClipboard::image()
+// inside the program gets the QImage itself, no file made) but not listed:
+// when it is listed, Qt announces every format its image writers know
+// (thirteen on a usual system) and, on Wayland, encodes PNG itself the slow
+// way instead of asking us.
+class PayloadMimeData final : public QMimeData {
+public:
+    explicit PayloadMimeData(std::shared_ptr<ClipboardPayload> payload)
+        : m_payload(std::move(payload)) {}
+
+    QStringList formats() const override { return ClipboardPayload::formats(); }
+    bool hasFormat(const QString& mimeType) const override {
+        return ClipboardPayload::formats().contains(mimeType);
+    }
+
+protected:
+    QVariant retrieveData(const QString& mimeType, QMetaType type) const override {
+        if (mimeType == kQtImage) {
+            return QVariant(m_payload->image());
+        }
+        if (!hasFormat(mimeType)) {
+            return {};
+        }
+        (void)type; // a file's bytes are all we have; Qt converts from them
+        return QVariant(m_payload->data(mimeType));
+    }
+
+private:
+    std::shared_ptr<ClipboardPayload> m_payload;
+};
+
+} // namespace
+
+QtClipboard::QtClipboard() = default;
+QtClipboard::~QtClipboard() = default;
+
+void QtClipboard::clear() {
+    QGuiApplication::clipboard()->clear();
+}
+
+void QtClipboard::setImage(const QImage& image) {
+    if (image.isNull()) {
+        QGuiApplication::clipboard()->clear();
+        return;
+    }
+    auto payload = std::make_shared<ClipboardPayload>(image);
+    m_current = payload;
+    if (m_transfers == nullptr && x11::connection() != nullptr) {
+        m_transfers = std::make_unique<x11::ClipboardTransfers>(x11::connection());
+    }
+    if (m_transfers != nullptr) {
+        m_transfers->setPayload(payload);
+    }
+    // The clipboard owns the mime data and, through it, the payload; ours is
+    // only a weak reference, so a crop another program has replaced is freed.
+    QGuiApplication::clipboard()->setMimeData(new PayloadMimeData(std::move(payload)));
+}
+
+void QtClipboard::keepAfterExit() {
+    const std::shared_ptr<ClipboardPayload> payload = m_current.lock();
+    if (payload == nullptr || !QGuiApplication::clipboard()->ownsClipboard()) {
+        return;
+    }
+    keeper::keepAfterExit(*payload);
+}
+
+} // namespace zs

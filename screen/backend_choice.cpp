@@ -1,0 +1,38 @@
+#include "screen/backend_choice.h"
+
+#include "screen/portal_capture.h"
+#include "screen/qt_grab_capture.h"
+#include "screen/x11_shm_capture.h"
+
+#include <QGuiApplication>
+
+namespace zs {
+
+CaptureSession CaptureSession::current() {
+    CaptureSession session;
+    session.qtPlatform = QGuiApplication::platformName();
+    session.sessionType = qEnvironmentVariable("XDG_SESSION_TYPE");
+    session.sharedMemoryOff = qEnvironmentVariableIsSet("QT_X11_NO_MITSHM");
+    return session;
+}
+
+bool CaptureSession::wantsPortal() const {
+    return qtPlatform == QLatin1String("wayland") ||
+           (onX11() && sessionType == QLatin1String("wayland"));
+}
+
+std::unique_ptr<IScreenCapture> chooseScreenCapture(const CaptureSession& session) {
+    if (session.wantsPortal()) {
+        // Only the compositor can copy a Wayland screen; it lends it through
+        // the desktop portal. A missing portal is reported at the capture.
+        return std::make_unique<PortalCapture>();
+    }
+    if (session.onX11() && !session.sharedMemoryOff) {
+        if (auto shm = X11ShmCapture::open()) {
+            return shm;
+        }
+    }
+    return std::make_unique<QtGrabCapture>();
+}
+
+} // namespace zs

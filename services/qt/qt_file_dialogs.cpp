@@ -1,0 +1,51 @@
+#include "services/qt/qt_services.h"
+
+#include <QDir>
+#include <QFileDialog>
+
+namespace zs {
+
+namespace {
+std::optional<QString> runDialog(QWidget* owner, const FileDialogRequest& r,
+                                 QFileDialog::AcceptMode mode) {
+    QFileDialog dialog(owner, r.title);
+    // Qt's own dialog: it adds no extension to a typed name (no default
+    // suffix) and, with DontConfirmOverwrite, replaces a file without asking.
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    dialog.setAcceptMode(mode);
+    // Any name may be typed, also in the open dialog: the command reports a
+    // file that is not there.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(QStringLiteral("%1 (%2)").arg(r.filterName, r.patterns.join(u' ')));
+    // Patterns match names without regard to case, so "*.JPG" lists a.jpg
+    // on a case-sensitive file system too.
+    dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
+    dialog.setDefaultSuffix(QString());
+    dialog.setWindowModality(Qt::WindowModal);
+    if (!r.initialDir.isEmpty()) {
+        dialog.setDirectory(r.initialDir);
+    }
+    if (!r.proposedName.isEmpty()) {
+        dialog.selectFile(r.proposedName);
+    }
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty()) {
+        return std::nullopt;
+    }
+    return files.first();
+}
+} // namespace
+
+std::optional<QString> QtFileDialogs::saveFile(QWidget* owner, const FileDialogRequest& request) {
+    return runDialog(owner, request, QFileDialog::AcceptSave);
+}
+
+std::optional<QString> QtFileDialogs::openFile(QWidget* owner, const FileDialogRequest& request) {
+    return runDialog(owner, request, QFileDialog::AcceptOpen);
+}
+
+} // namespace zs
