@@ -2,47 +2,43 @@
 
 #include <QFile>
 
+#include <algorithm>
+#include <array>
+
 #include <sys/stat.h>
 
 namespace zs::files {
 
+namespace {
+
+// Each kind with its stat(2) type bits and the words a message uses for it.
+struct KindRow {
+    unsigned mode;
+    FileKind kind;
+    const char* name;
+};
+
+constexpr std::array kKinds{
+    KindRow{S_IFREG, FileKind::Regular, "a regular file"},
+    KindRow{S_IFDIR, FileKind::Directory, "a directory"},
+    KindRow{S_IFIFO, FileKind::Pipe, "a named pipe"},
+    KindRow{S_IFSOCK, FileKind::Socket, "a socket"},
+    KindRow{S_IFCHR, FileKind::CharacterDevice, "a character device"},
+    KindRow{S_IFBLK, FileKind::BlockDevice, "a block device"},
+};
+
+} // namespace
+
 FileKind fileKindOfMode(unsigned mode) {
-    switch (mode & S_IFMT) {
-    case S_IFREG:
-        return FileKind::Regular;
-    case S_IFDIR:
-        return FileKind::Directory;
-    case S_IFIFO:
-        return FileKind::Pipe;
-    case S_IFSOCK:
-        return FileKind::Socket;
-    case S_IFCHR:
-        return FileKind::CharacterDevice;
-    case S_IFBLK:
-        return FileKind::BlockDevice;
-    default:
-        return FileKind::Other;
-    }
+    const auto* row = std::find_if(kKinds.begin(), kKinds.end(),
+                                   [&](const KindRow& r) { return r.mode == (mode & S_IFMT); });
+    return row != kKinds.end() ? row->kind : FileKind::Other;
 }
 
 const char* fileKindName(FileKind kind) {
-    switch (kind) {
-    case FileKind::Regular:
-        return "a regular file";
-    case FileKind::Directory:
-        return "a directory";
-    case FileKind::Pipe:
-        return "a named pipe";
-    case FileKind::Socket:
-        return "a socket";
-    case FileKind::CharacterDevice:
-        return "a character device";
-    case FileKind::BlockDevice:
-        return "a block device";
-    case FileKind::Other:
-        break;
-    }
-    return "not a regular file";
+    const auto* row = std::find_if(kKinds.begin(), kKinds.end(),
+                                   [&](const KindRow& r) { return r.kind == kind; });
+    return row != kKinds.end() ? row->name : "not a regular file";
 }
 
 std::optional<FileKind> fileKindAt(const QString& path) {

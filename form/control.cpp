@@ -126,33 +126,21 @@ Control::Control(ControlHost& host, Container* container, QString name, int inde
 Control::~Control() = default;
 
 void Control::setLeft(float v) {
-    if (v != m_left) {
-        m_left = v;
-        geometryChanged();
-    }
+    setIfChanged(m_left, v, [this] { geometryChanged(); });
 }
 
 void Control::setTop(float v) {
-    if (v != m_top) {
-        m_top = v;
-        geometryChanged();
-    }
+    setIfChanged(m_top, v, [this] { geometryChanged(); });
 }
 
 void Control::setWidth(float v) {
     refuseNegative(v, m_name + ".Width");
-    if (v != m_width) {
-        m_width = v;
-        geometryChanged();
-    }
+    setIfChanged(m_width, v, [this] { geometryChanged(); });
 }
 
 void Control::setHeight(float v) {
     refuseNegative(v, m_name + ".Height");
-    if (v != m_height) {
-        m_height = v;
-        geometryChanged();
-    }
+    setIfChanged(m_height, v, [this] { geometryChanged(); });
 }
 
 void Control::move(float left, float top, float width, float height) {
@@ -168,10 +156,7 @@ void Control::move(float left, float top, float width, float height) {
 }
 
 void Control::setVisible(bool v) {
-    if (v != m_visible) {
-        m_visible = v;
-        visibilityChanged();
-    }
+    setIfChanged(m_visible, v, [this] { visibilityChanged(); });
 }
 
 bool Control::shown() const {

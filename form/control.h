@@ -1,5 +1,7 @@
 #pragma once
 
+#include "services/services.h"
+
 #include <cstdint>
 #include <functional>
 #include <stdexcept>
@@ -19,6 +21,15 @@
 // the controls' events synchronously, nested inside the setter, and only when
 // the value really changes.
 namespace zs {
+
+// Stores `value` in `property` and, only when that changes it, runs `then`
+// (a repaint, a nested event): how every property setter reacts.
+template <typename T, typename Then> void setIfChanged(T& property, const T& value, Then&& then) {
+    if (value != property) {
+        property = value;
+        then();
+    }
+}
 
 // 0x00BBGGRR, or a system colour 0x800000xx.
 using Color = std::uint32_t;
@@ -64,10 +75,10 @@ public:
     virtual double devicePixelRatio() const = 0;
     // Twips per pixel of a picture (a device pixel).
     float twipsPerImagePixelX() const {
-        return static_cast<float>(twipsPerPixelX() / devicePixelRatio());
+        return twipsPerDevicePixel(twipsPerPixelX(), devicePixelRatio());
     }
     float twipsPerImagePixelY() const {
-        return static_cast<float>(twipsPerPixelY() / devicePixelRatio());
+        return twipsPerDevicePixel(twipsPerPixelY(), devicePixelRatio());
     }
     // Runs a handler for an event that came from the window system: a failure
     // is reported in a message naming the error, and the program ends.

@@ -62,10 +62,7 @@ void GraphicControl::flushRepaint() {
 }
 
 void Label::setCaption(const QString& caption) {
-    if (caption != m_caption) {
-        m_caption = caption;
-        changed();
-    }
+    setIfChanged(m_caption, caption, [this] { changed(); });
 }
 
 void Label::paint(QPainter& painter) const {
@@ -80,17 +77,11 @@ void Label::paint(QPainter& painter) const {
 }
 
 void Shape::setBorderColor(Color c) {
-    if (c != m_borderColor) {
-        m_borderColor = c;
-        changed();
-    }
+    setIfChanged(m_borderColor, c, [this] { changed(); });
 }
 
 void Shape::setBackColor(Color c) {
-    if (c != m_backColor) {
-        m_backColor = c;
-        changed();
-    }
+    setIfChanged(m_backColor, c, [this] { changed(); });
 }
 
 void Shape::paint(QPainter& painter) const {

@@ -34,6 +34,11 @@ protected:
     // between (one end of a line moved, then the other) never reach the
     // screen and add nothing to the repainted area.
     void changed();
+    // Sets a property that shows whether or not it changed (a colour, a font).
+    template <typename T, typename V> void repaintWith(T& property, V&& value) {
+        property = std::forward<V>(value);
+        changed();
+    }
 
 private:
     QRegion m_lastCoverage;
@@ -45,22 +50,10 @@ public:
     using GraphicControl::GraphicControl;
     const QString& caption() const { return m_caption; }
     void setCaption(const QString& caption);
-    void setForeColor(Color c) {
-        m_fore = c;
-        changed();
-    }
-    void setBackColor(std::optional<Color> c) {
-        m_back = c;
-        changed();
-    }
-    void setFont(const FontSpec& f) {
-        m_font = toQFont(f);
-        changed();
-    }
-    void setAlignment(Align a) {
-        m_align = a;
-        changed();
-    }
+    void setForeColor(Color c) { repaintWith(m_fore, c); }
+    void setBackColor(std::optional<Color> c) { repaintWith(m_back, c); }
+    void setFont(const FontSpec& f) { repaintWith(m_font, toQFont(f)); }
+    void setAlignment(Align a) { repaintWith(m_align, a); }
     Color foreColor() const { return m_fore; }
     void paint(QPainter& painter) const override;
 
@@ -78,18 +71,12 @@ public:
     Color borderColor() const { return m_borderColor; }
     void setBorderColor(Color c);
     LineStyle borderStyle() const { return m_borderStyle; }
-    void setBorderStyle(LineStyle s) {
-        m_borderStyle = s;
-        changed();
-    }
+    void setBorderStyle(LineStyle s) { repaintWith(m_borderStyle, s); }
     // BackColor fills the shape when it is opaque.
     Color backColor() const { return m_backColor; }
     void setBackColor(Color c);
     bool opaque() const { return m_opaque; }
-    void setOpaque(bool o) {
-        m_opaque = o;
-        changed();
-    }
+    void setOpaque(bool o) { repaintWith(m_opaque, o); }
     void paint(QPainter& painter) const override;
     QRegion coverage() const override;
 
@@ -112,19 +99,10 @@ public:
     void setX2(float v) { setEnds(m_x1, m_y1, v, m_y2); }
     void setY2(float v) { setEnds(m_x1, m_y1, m_x2, v); }
     void setEnds(float x1, float y1, float x2, float y2);
-    void setBorderColor(Color c) {
-        m_color = c;
-        changed();
-    }
+    void setBorderColor(Color c) { repaintWith(m_color, c); }
     Color borderColor() const { return m_color; }
-    void setBorderStyle(LineStyle s) {
-        m_style = s;
-        changed();
-    }
-    void setBorderWidth(int px) {
-        m_widthPx = px;
-        changed();
-    }
+    void setBorderStyle(LineStyle s) { repaintWith(m_style, s); }
+    void setBorderWidth(int px) { repaintWith(m_widthPx, px); }
     int borderWidth() const { return m_widthPx; }
     void paint(QPainter& painter) const override;
     QRegion coverage() const override;

@@ -7,26 +7,6 @@
 
 namespace zs {
 
-const char* Error::codeName(Code code) noexcept {
-    switch (code) {
-    case Code::Overflow:
-        return "Overflow";
-    case Code::TypeMismatch:
-        return "Type mismatch";
-    case Code::InvalidValue:
-        return "Invalid property value";
-    case Code::DivisionByZero:
-        return "Division by zero";
-    case Code::OutOfMemory:
-        return "Out of memory";
-    case Code::File:
-        return "File error";
-    case Code::Device:
-        return "Device error";
-    }
-    return "Error";
-}
-
 namespace {
 
 template <typename Int> Int roundChecked(double value) {

@@ -53,6 +53,13 @@ const zwlr_data_control_device_v1_listener kDeviceListener = {
     [](void*, zwlr_data_control_device_v1*, zwlr_data_control_offer_v1*) {},
 };
 
+// The protocol's destructors take no null object.
+template <typename T> void destroyIfAny(T* object, void (*destroy)(T*)) {
+    if (object != nullptr) {
+        destroy(object);
+    }
+}
+
 } // namespace
 
 WaylandClipboardOwner::WaylandClipboardOwner(std::vector<handoff::Target> targets)
@@ -65,21 +72,11 @@ WaylandClipboardOwner::~WaylandClipboardOwner() {
     for (zwlr_data_control_offer_v1* offer : m_offers) {
         zwlr_data_control_offer_v1_destroy(offer);
     }
-    if (m_source != nullptr) {
-        zwlr_data_control_source_v1_destroy(m_source);
-    }
-    if (m_device != nullptr) {
-        zwlr_data_control_device_v1_destroy(m_device);
-    }
-    if (m_manager != nullptr) {
-        zwlr_data_control_manager_v1_destroy(m_manager);
-    }
-    if (m_seat != nullptr) {
-        wl_seat_destroy(m_seat);
-    }
-    if (m_registry != nullptr) {
-        wl_registry_destroy(m_registry);
-    }
+    destroyIfAny(m_source, zwlr_data_control_source_v1_destroy);
+    destroyIfAny(m_device, zwlr_data_control_device_v1_destroy);
+    destroyIfAny(m_manager, zwlr_data_control_manager_v1_destroy);
+    destroyIfAny(m_seat, wl_seat_destroy);
+    destroyIfAny(m_registry, wl_registry_destroy);
     if (m_display != nullptr) {
         wl_display_flush(m_display);
         wl_display_disconnect(m_display);

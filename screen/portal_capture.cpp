@@ -1,4 +1,5 @@
 #include "screen/portal_capture.h"
+#include "screen/primary_screen.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -21,10 +22,9 @@ CaptureResult PortalCapture::grabPrimary(IEventPump& pump) {
                                             screen->geometry(), screen->devicePixelRatio());
     if (primary.isEmpty()) {
         return CaptureResult::failed(
-            QStringLiteral("The desktop portal's screenshot (%1 x %2 pixels) does not show the "
+            QStringLiteral("The desktop portal's screenshot (%1 pixels) does not show the "
                            "primary screen pixel for pixel.")
-                .arg(shot.image.width())
-                .arg(shot.image.height()));
+                .arg(sizeText(shot.image.size())));
     }
     if (primary == shot.image.rect()) {
         return CaptureResult::copied(std::move(shot.image));

@@ -15,4 +15,8 @@ QRect primaryScreenDevicePixels() {
     return {g.topLeft(), QSize(qRound(g.width() * ratio), qRound(g.height() * ratio))};
 }
 
+QString sizeText(QSize size) {
+    return QStringLiteral("%1 x %2").arg(size.width()).arg(size.height());
+}
+
 } // namespace zs

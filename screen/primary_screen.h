@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QRect>
+#include <QString>
 
 namespace zs {
 
@@ -10,5 +11,8 @@ namespace zs {
 // screen's device-pixel ratio; this undoes the division. Empty without a
 // screen.
 QRect primaryScreenDevicePixels();
+
+// "1920 x 1080": a size in pixels as the capture's messages write it.
+QString sizeText(QSize size);
 
 } // namespace zs

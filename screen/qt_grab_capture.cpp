@@ -22,12 +22,8 @@ CaptureResult QtGrabCapture::grabPrimary(IEventPump& /*pump*/) {
     }
     const QSize expected = primaryScreenDevicePixels().size();
     if (shot.size() != expected) {
-        return CaptureResult::failed(
-            QStringLiteral("The screen copy has %1 x %2 pixels instead of %3 x %4.")
-                .arg(shot.width())
-                .arg(shot.height())
-                .arg(expected.width())
-                .arg(expected.height()));
+        return CaptureResult::failed(QStringLiteral("The screen copy has %1 pixels instead of %2.")
+                                         .arg(sizeText(shot.size()), sizeText(expected)));
     }
     shot.setDevicePixelRatio(1);
     return CaptureResult::copied(std::move(shot));

@@ -376,9 +376,8 @@ CaptureResult X11ShmCapture::grabRoot(const QRect& source) {
     // the root window.
     if (area.isEmpty()) {
         return CaptureResult::failed(
-            QStringLiteral("The primary screen (%1 x %2 at %3, %4) lies outside the X screen.")
-                .arg(source.width())
-                .arg(source.height())
+            QStringLiteral("The primary screen (%1 at %2, %3) lies outside the X screen.")
+                .arg(sizeText(source.size()))
                 .arg(source.x())
                 .arg(source.y()));
     }

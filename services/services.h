@@ -17,6 +17,12 @@ class QWidget;
 // files, screen_capture.h) and a fake for tests (fakes/).
 namespace zs {
 
+// Twips per device pixel for `twipsPerPixel` twips per pixel of the interface
+// (a logical pixel) at `ratio` device pixels to a logical pixel.
+inline float twipsPerDevicePixel(float twipsPerPixel, double ratio) {
+    return static_cast<float>(twipsPerPixel / ratio);
+}
+
 // Lengths of the interface are twips, and a pixel of the interface is one of
 // Qt's logical pixels: twips per pixel follow the logical dots per inch.
 // Pictures hold device pixels, devicePixelRatio() to a logical pixel (more
@@ -37,10 +43,10 @@ public:
 
     // Twips per device pixel: how long one pixel of a picture is.
     float twipsPerDevicePixelX() const {
-        return static_cast<float>(twipsPerPixelX() / devicePixelRatio());
+        return twipsPerDevicePixel(twipsPerPixelX(), devicePixelRatio());
     }
     float twipsPerDevicePixelY() const {
-        return static_cast<float>(twipsPerPixelY() / devicePixelRatio());
+        return twipsPerDevicePixel(twipsPerPixelY(), devicePixelRatio());
     }
     float widthTwips() const { return static_cast<float>(sizePx().width()) * twipsPerPixelX(); }
     float heightTwips() const { return static_cast<float>(sizePx().height()) * twipsPerPixelY(); }

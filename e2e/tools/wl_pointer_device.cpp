@@ -58,12 +58,13 @@ const wl_interface zwlr_virtual_pointer_v1_interface = {"zwlr_virtual_pointer_v1
 namespace {
 
 // Request opcodes, in the order of the arrays above.
-constexpr uint32_t kCreateVirtualPointer = 0;
-constexpr uint32_t kManagerDestroy = 1;
-constexpr uint32_t kMotionAbsolute = 1;
-constexpr uint32_t kButton = 2;
-constexpr uint32_t kFrame = 4;
-constexpr uint32_t kPointerDestroy = 8;
+enum ManagerRequest : uint32_t { kCreateVirtualPointer = 0, kManagerDestroy = 1 };
+enum PointerRequest : uint32_t {
+    kMotionAbsolute = 1,
+    kButton = 2,
+    kFrame = 4,
+    kPointerDestroy = 8
+};
 
 // Linux input event codes of the three buttons.
 constexpr uint32_t kButtonCodes[] = {0x110, 0x112, 0x111}; // BTN_LEFT, BTN_MIDDLE, BTN_RIGHT

@@ -42,6 +42,19 @@ template <typename T> bool readValue(int fd, T& value, std::string& error) {
     return readExactly(fd, &value, sizeof(T), error);
 }
 
+// Reads a number that must lie in 1..`max`; `what` starts the error.
+template <typename T>
+bool readInRange(int fd, T& value, std::uint64_t max, const std::string& what, std::string& error) {
+    if (!readValue(fd, value, error)) {
+        return false;
+    }
+    if (value == 0 || value > max) {
+        error = what + ": " + std::to_string(value);
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 std::string header(std::uint32_t count) {
@@ -76,21 +89,13 @@ bool read(int fd, std::vector<Target>& targets, std::string& error) {
         return false;
     }
     std::uint32_t count = 0;
-    if (!readValue(fd, count, error)) {
-        return false;
-    }
-    if (count == 0 || count > kMaxTargets) {
-        error = "bad number of formats: " + std::to_string(count);
+    if (!readInRange(fd, count, kMaxTargets, "bad number of formats", error)) {
         return false;
     }
     std::uint64_t total = 0;
     for (std::uint32_t i = 0; i < count; ++i) {
         std::uint32_t nameSize = 0;
-        if (!readValue(fd, nameSize, error)) {
-            return false;
-        }
-        if (nameSize == 0 || nameSize > kMaxNameSize) {
-            error = "bad format name length: " + std::to_string(nameSize);
+        if (!readInRange(fd, nameSize, kMaxNameSize, "bad format name length", error)) {
             return false;
         }
         Target target;
@@ -109,11 +114,7 @@ bool read(int fd, std::vector<Target>& targets, std::string& error) {
             }
         }
         std::uint64_t size = 0;
-        if (!readValue(fd, size, error)) {
-            return false;
-        }
-        if (size == 0 || size > kMaxTotalSize - total) {
-            error = "bad size for " + target.name + ": " + std::to_string(size);
+        if (!readInRange(fd, size, kMaxTotalSize - total, "bad size for " + target.name, error)) {
             return false;
         }
         total += size;
