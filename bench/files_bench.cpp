@@ -9,8 +9,9 @@
 
 #include "app/form1.h"
 #include "bench/bench_support.h"
-#include "files/bmp.h"
 #include "files/picture_file.h"
+#include "files/save_file.h"
+#include "formats/bmp.h"
 #include "services/fakes/fakes.h"
 
 #include <benchmark/benchmark.h>
@@ -172,7 +173,9 @@ void BM_SaveBmp4K(benchmark::State& state) {
             // rename of a safe save.
             QFile f(plainBmp);
             f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-            zs::files::writeBmp(f, img, 3780);
+            zs::formats::BmpOptions options;
+            options.dotsPerMeter = 3780;
+            zs::formats::writeBmp(f, img, options);
         }
         const auto t4 = Clock::now();
         plainTimes.push_back(seconds(t1 - t0));

@@ -1,12 +1,28 @@
 #include "clipboard/clipboard_payload.h"
 
-#include "formats/image_encoding.h"
+#include "formats/bmp.h"
+#include "formats/png.h"
 
 namespace zs {
 
 namespace {
 constexpr int kPng = 0;
 constexpr int kBmp = 1;
+
+// The picture as the file of format `index`; nothing for a null picture. The
+// BMP keeps alpha (a 32-bit file) and says 72 dpi.
+QByteArray fileOf(const QImage& image, int index, const std::atomic<bool>* cancel) {
+    if (image.isNull()) {
+        return {};
+    }
+    if (index == kPng) {
+        return formats::png(image, cancel);
+    }
+    formats::BmpOptions options;
+    options.keepAlpha = true;
+    options.cancel = cancel;
+    return formats::bmp(image, options);
+}
 } // namespace
 
 const QStringList& ClipboardPayload::formats() {
@@ -39,8 +55,7 @@ bool ClipboardPayload::claim(int index) {
 }
 
 void ClipboardPayload::encode(int index) {
-    QByteArray bytes =
-        index == kPng ? encoding::png(m_image, &m_cancel) : encoding::bmp(m_image, &m_cancel);
+    QByteArray bytes = fileOf(m_image, index, &m_cancel);
     {
         std::lock_guard lock(m_mutex);
         Slot& slot = m_slots[index];

@@ -1,9 +1,10 @@
 #include "files/handlers.h"
 
-#include "files/bmp.h"
 #include "files/file_names.h"
 #include "files/picture_file.h"
+#include "files/save_file.h"
 #include "form/numbers.h"
+#include "formats/bmp.h"
 #include "services/errors.h"
 
 #include <QPainter>
@@ -93,7 +94,7 @@ void Handlers::save(PictureBox& box) {
     }
     try {
         // The picture's pixels are device pixels: so many to the inch.
-        saveBmpFile(box.image(), *name, dotsPerMeter(s.screen.twipsPerDevicePixelX()));
+        saveBmpFile(box.image(), *name, formats::dotsPerMeter(s.screen.twipsPerDevicePixelX()));
     } catch (const Error& e) {
         report(e);
     }

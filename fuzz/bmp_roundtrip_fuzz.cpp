@@ -1,8 +1,10 @@
 // Fuzz target for the BMP writer: a picture of the size, format and pixels
 // the input chooses is written as a BMP and read back, with Qt's own reader
-// and with the loader; both must give the same pixels, alpha dropped.
-#include "files/bmp.h"
+// and with the loader; both must give the same pixels, alpha dropped. The
+// file streamed to a device must be the same bytes, and with alpha kept Qt's
+// reader must give back the pixels with their alpha.
 #include "files/picture_file.h"
+#include "formats/bmp.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -141,7 +143,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Input in(data, size);
     const int dpm = in.number(20000);
     const QImage image = pictureFrom(in);
-    const QByteArray bmp = zs::files::encodeBmp(image, dpm);
+    zs::formats::BmpOptions options; // as "Save" writes: alpha dropped
+    options.dotsPerMeter = dpm;
+    const QByteArray bmp = zs::formats::bmp(image, options);
     const auto* bytes = reinterpret_cast<const unsigned char*>(bmp.constData());
 
     const auto rowBytes = (static_cast<qsizetype>(image.width()) * 3 + 3) / 4 * 4;
@@ -151,6 +155,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
               le32(bytes + 42) == static_cast<std::uint32_t>(dpm),
           "pixels per metre");
     check(zs::files::bmpComplete(bytes, bmp.size()), "complete");
+    // Streamed to a device in chunks, as "Save" writes it: the same bytes.
+    QByteArray streamed;
+    {
+        QBuffer device(&streamed);
+        device.open(QIODevice::WriteOnly);
+        check(zs::formats::writeBmp(device, image, options) == zs::formats::BmpResult::Written,
+              "writing to a device");
+    }
+    check(streamed == bmp, "the streamed file");
     if (image.isNull()) {
         return 0; // a header alone: no reader takes a picture without pixels
     }
@@ -163,5 +176,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(samePixels(reader.read(), expected), "Qt's reader");
     check(samePixels(zs::files::decodePicture(bmp, QStringLiteral("round trip")), expected),
           "the loader");
+
+    // With alpha kept, as the clipboard writes it, a picture with an alpha
+    // channel becomes a 32-bit file that Qt reads back with its alpha.
+    if (image.hasAlphaChannel()) {
+        options.keepAlpha = true;
+        QBuffer withAlpha;
+        withAlpha.setData(zs::formats::bmp(image, options));
+        check(withAlpha.size() == 122 + qint64{4} * image.width() * image.height(),
+              "32-bit file size");
+        withAlpha.open(QIODevice::ReadOnly);
+        QImageReader reader32(&withAlpha, "bmp");
+        check(reader32.read().convertToFormat(QImage::Format_ARGB32) ==
+                  image.convertToFormat(QImage::Format_ARGB32),
+              "Qt's reader, alpha kept");
+    }
     return 0;
 }

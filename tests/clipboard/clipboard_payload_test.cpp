@@ -37,6 +37,25 @@ TEST(ClipboardPayload, EncodesEachFormatOnce) {
     }
 }
 
+// The BMP keeps alpha, as a 32-bit file that reads back with it, and says
+// 72 dpi (2835 pixels per metre); a null picture gives no file at all.
+TEST(ClipboardPayload, BmpKeepsAlphaAndANullPictureGivesNoFile) {
+    QImage picture(7, 5, QImage::Format_ARGB32);
+    picture.fill(qRgba(10, 20, 30, 40));
+    picture.setPixel(3, 2, qRgba(200, 100, 50, 0));
+    ClipboardPayload payload(picture);
+    const QByteArray bmp = payload.data(QStringLiteral("image/bmp"));
+    ASSERT_EQ(bmp.size(), 122 + 7 * 5 * 4);
+    EXPECT_EQ(static_cast<quint8>(bmp[28]), 32); // bits a pixel
+    EXPECT_EQ(bmp.mid(38, 8), QByteArray("\x13\x0B\0\0\x13\x0B\0\0", 8));
+    EXPECT_EQ(QImage::fromData(bmp, "BMP").convertToFormat(QImage::Format_ARGB32), picture);
+
+    ClipboardPayload none{QImage()};
+    for (const QString& format : ClipboardPayload::formats()) {
+        EXPECT_TRUE(none.data(format).isEmpty()) << format.toStdString();
+    }
+}
+
 // A clipboard manager and a pasting program asking at once, from threads
 // of their own, still cause one encoding a format.
 TEST(ClipboardPayload, ConcurrentRequestsShareOneEncoding) {

@@ -1,6 +1,6 @@
-#include "files/bmp.h"
 #include "files/file_kind.h"
 #include "files/picture_file.h"
+#include "files/save_file.h"
 #include "services/errors.h"
 #include "services/fakes/fakes.h"
 

@@ -1,6 +1,6 @@
 #include "tests/files/window_fixture.h"
 
-#include "files/bmp.h"
+#include "formats/bmp.h"
 
 #include <QBuffer>
 
@@ -122,7 +122,7 @@ TEST_F(LoadTest, ABadFileIsShownAndNothingElseChanges) {
     ASSERT_GT(sof, 0);
     QByteArray huge = jpeg;
     huge.replace(sof + 5, 4, QByteArray("\xFD\xE8\xFD\xE8", 4)); // 65000 x 65000
-    const QByteArray bmp = files::encodeBmp(fakes::patternImage(QSize(200, 100)), 3780);
+    const QByteArray bmp = formats::bmp(fakes::patternImage(QSize(200, 100)));
     const auto bmpSized = [&](int width, int height) {
         QByteArray b = bmp;
         for (int i = 0; i < 4; ++i) {

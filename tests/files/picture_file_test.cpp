@@ -1,6 +1,6 @@
 #include "files/picture_file.h"
 
-#include "files/bmp.h"
+#include "formats/bmp.h"
 #include "services/errors.h"
 #include "services/fakes/fakes.h"
 
@@ -57,7 +57,7 @@ TEST(EndOfFileChecks, OnlyFilesThatRunToTheirEndAreComplete) {
             full.left(2) + QByteArray("\xFF\xFE\x00\x06\xFF\xD9", 6) + full.mid(2, sos + 10);
         EXPECT_FALSE(jpegComplete(bytesOf(commented), commented.size()));
     }
-    const QByteArray bmp = encodeBmp(fakes::patternImage(QSize(5, 4)), 3780);
+    const QByteArray bmp = formats::bmp(fakes::patternImage(QSize(5, 4)));
     EXPECT_TRUE(bmpComplete(bytesOf(bmp), bmp.size()));
     EXPECT_FALSE(bmpComplete(bytesOf(bmp), bmp.size() - 1));
     QByteArray rle = bmp.left(54);
@@ -137,7 +137,7 @@ TEST(DecodePicture, RefusesDamagedOversizedAndForeignBytesWithTheRightError) {
         buffer.open(QIODevice::WriteOnly);
         ASSERT_TRUE(img.save(&buffer, "png"));
     }
-    const QByteArray bmp = encodeBmp(img, 3780);
+    const QByteArray bmp = formats::bmp(img);
     for (const QByteArray& good : {jpeg, png, bmp}) {
         EXPECT_EQ(decodePicture(good, QStringLiteral("good")).size(), QSize(40, 30));
     }

@@ -1,4 +1,6 @@
-#include "formats/image_encoding.h"
+#include "formats/png.h"
+
+#include "formats/writer_support.h"
 
 #include <isa-l/crc.h>
 #include <isa-l/igzip_lib.h>
@@ -8,34 +10,9 @@
 #include <cstring>
 #include <vector>
 
-namespace zs::encoding {
+namespace zs::formats {
 
 namespace {
-
-bool cancelled(const std::atomic<bool>* cancel) {
-    return cancel != nullptr && cancel->load(std::memory_order_relaxed);
-}
-
-// Every pixel as 0xAARRGGBB words: opaque pictures as RGB32, the others as
-// straight (not premultiplied) ARGB32. Both are free for the usual formats.
-QImage normalised(const QImage& image) {
-    const QImage::Format wanted =
-        image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32;
-    return image.format() == wanted ? image : image.convertToFormat(wanted);
-}
-
-void putBigEndian32(char* at, std::uint32_t v) {
-    at[0] = static_cast<char>(v >> 24);
-    at[1] = static_cast<char>(v >> 16);
-    at[2] = static_cast<char>(v >> 8);
-    at[3] = static_cast<char>(v);
-}
-
-void putLittleEndian(char* at, std::uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) {
-        at[i] = static_cast<char>(v >> (8 * i));
-    }
-}
 
 // PNG chunk: length, type, data, CRC-32 of type and data (the reflected
 // CRC-32 of zlib and gzip, which ISA-L computes as crc32_gzip_refl).
@@ -57,27 +34,21 @@ void appendChunk(QByteArray& out, const char type[4], const unsigned char* data,
 // become zeros that deflate squeezes to almost nothing; a photograph's
 // smooth gradients turn into small numbers. It costs one subtraction a byte,
 // which matters more here than the last percent of size.
-void filterRowUp(const QRgb* row, const QRgb* above, bool alpha, int width, unsigned char* out) {
+// `Channels` is 4 with alpha (RGBA), else 3 (RGB); the loop is made once for
+// each, so that neither asks about alpha a pixel.
+template <int Channels>
+void filterRowUp(const QRgb* row, const QRgb* above, int width, unsigned char* out) {
     *out++ = 2;
-    if (alpha) {
-        for (int x = 0; x < width; ++x) {
-            const QRgb c = row[x];
-            const QRgb a = above != nullptr ? above[x] : 0;
-            out[0] = static_cast<unsigned char>(qRed(c) - qRed(a));
-            out[1] = static_cast<unsigned char>(qGreen(c) - qGreen(a));
-            out[2] = static_cast<unsigned char>(qBlue(c) - qBlue(a));
-            out[3] = static_cast<unsigned char>(qAlpha(c) - qAlpha(a));
-            out += 4;
-        }
-        return;
-    }
     for (int x = 0; x < width; ++x) {
         const QRgb c = row[x];
         const QRgb a = above != nullptr ? above[x] : 0;
         out[0] = static_cast<unsigned char>(qRed(c) - qRed(a));
         out[1] = static_cast<unsigned char>(qGreen(c) - qGreen(a));
         out[2] = static_cast<unsigned char>(qBlue(c) - qBlue(a));
-        out += 3;
+        if constexpr (Channels == 4) {
+            out[3] = static_cast<unsigned char>(qAlpha(c) - qAlpha(a));
+        }
+        out += Channels;
     }
 }
 
@@ -140,8 +111,8 @@ QByteArray png(const QImage& source, const std::atomic<bool>* cancel) {
     if (source.isNull() || cancelled(cancel)) {
         return {};
     }
-    const QImage image = normalised(source);
-    const bool alpha = image.format() == QImage::Format_ARGB32;
+    const QImage image = argbPixels(source, /*keepAlpha=*/true);
+    const bool alpha = source.hasAlphaChannel();
     const int width = image.width();
     const int height = image.height();
     const std::size_t channels = alpha ? 4 : 3;
@@ -176,7 +147,12 @@ QByteArray png(const QImage& source, const std::atomic<bool>* cancel) {
             const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
             const auto* above =
                 y > 0 ? reinterpret_cast<const QRgb*>(image.constScanLine(y - 1)) : nullptr;
-            filterRowUp(row, above, alpha, width, block.data() + rowBytes * (y - y0));
+            unsigned char* out = block.data() + rowBytes * (y - y0);
+            if (alpha) {
+                filterRowUp<4>(row, above, width, out);
+            } else {
+                filterRowUp<3>(row, above, width, out);
+            }
         }
         if (!idat.feed(block.data(), rowBytes * static_cast<std::size_t>(y1 - y0), y1 == height)) {
             return {};
@@ -186,79 +162,4 @@ QByteArray png(const QImage& source, const std::atomic<bool>* cancel) {
     return out;
 }
 
-QByteArray bmp(const QImage& source, const std::atomic<bool>* cancel) {
-    if (source.isNull() || cancelled(cancel)) {
-        return {};
-    }
-    const QImage image = normalised(source);
-    const bool alpha = image.format() == QImage::Format_ARGB32;
-    const int width = image.width();
-    const int height = image.height();
-    const std::size_t bytesPerPixel = alpha ? 4 : 3;
-    const std::size_t stride =
-        (static_cast<std::size_t>(width) * bytesPerPixel + 3) & ~std::size_t(3);
-    // BITMAPINFOHEADER (40 bytes); with alpha BITMAPV4HEADER (108 bytes),
-    // whose masks say where alpha lives, so readers keep it.
-    const std::size_t infoSize = alpha ? 108 : 40;
-    const std::size_t offset = 14 + infoSize;
-    const std::size_t fileSize = offset + stride * static_cast<std::size_t>(height);
-    if (fileSize > 0xFFFFFFFFu) {
-        return {};
-    }
-
-    QByteArray out(static_cast<qsizetype>(fileSize), Qt::Uninitialized);
-    char* p = out.data();
-    std::memset(p, 0, offset);
-    p[0] = 'B';
-    p[1] = 'M';
-    putLittleEndian(p + 2, static_cast<std::uint32_t>(fileSize), 4);
-    putLittleEndian(p + 10, static_cast<std::uint32_t>(offset), 4);
-    char* info = p + 14;
-    putLittleEndian(info, static_cast<std::uint32_t>(infoSize), 4);
-    putLittleEndian(info + 4, static_cast<std::uint32_t>(width), 4);
-    putLittleEndian(info + 8, static_cast<std::uint32_t>(height), 4); // positive: bottom-up
-    putLittleEndian(info + 12, 1, 2);                                 // planes
-    putLittleEndian(info + 14, static_cast<std::uint32_t>(bytesPerPixel * 8), 2);
-    putLittleEndian(info + 16, alpha ? 3 : 0, 4); // BI_BITFIELDS or BI_RGB
-    putLittleEndian(info + 20, static_cast<std::uint32_t>(stride * height), 4);
-    putLittleEndian(info + 24, 2835, 4); // 72 dots per inch, in dots per metre
-    putLittleEndian(info + 28, 2835, 4);
-    if (alpha) {
-        putLittleEndian(info + 40, 0x00FF0000u, 4); // red
-        putLittleEndian(info + 44, 0x0000FF00u, 4); // green
-        putLittleEndian(info + 48, 0x000000FFu, 4); // blue
-        putLittleEndian(info + 52, 0xFF000000u, 4); // alpha
-        putLittleEndian(info + 56, 0x73524742u, 4); // 'sRGB'
-    }
-
-    for (int y = 0; y < height; ++y) {
-        if ((y & 63) == 0 && cancelled(cancel)) {
-            return {};
-        }
-        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        auto* dst = reinterpret_cast<unsigned char*>(
-            p + offset + stride * static_cast<std::size_t>(height - 1 - y));
-        if (alpha) {
-            for (int x = 0; x < width; ++x) {
-                const QRgb c = row[x];
-                dst[0] = static_cast<unsigned char>(qBlue(c));
-                dst[1] = static_cast<unsigned char>(qGreen(c));
-                dst[2] = static_cast<unsigned char>(qRed(c));
-                dst[3] = static_cast<unsigned char>(qAlpha(c));
-                dst += 4;
-            }
-        } else {
-            for (int x = 0; x < width; ++x) {
-                const QRgb c = row[x];
-                dst[0] = static_cast<unsigned char>(qBlue(c));
-                dst[1] = static_cast<unsigned char>(qGreen(c));
-                dst[2] = static_cast<unsigned char>(qRed(c));
-                dst += 3;
-            }
-            std::memset(dst, 0, stride - static_cast<std::size_t>(width) * 3);
-        }
-    }
-    return out;
-}
-
-} // namespace zs::encoding
+} // namespace zs::formats

@@ -1,0 +1,109 @@
+#include "files/save_file.h"
+
+#include "files/file_kind.h"
+#include "formats/bmp.h"
+#include "services/errors.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <cerrno>
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zs::files {
+
+namespace {
+
+[[noreturn]] void fail(const QString& path, const QString& reason) {
+    throw Error(Error::Code::File, QStringLiteral("The picture could not be saved as \"%1\": %2")
+                                       .arg(path, reason)
+                                       .toStdString());
+}
+
+// Writes `image` into `device` as a 24-bit BMP; false when the device
+// refuses a write, its error string then saying why.
+bool writeInto(QIODevice& device, const QImage& image, int dpm) {
+    formats::BmpOptions options;
+    options.dotsPerMeter = dpm;
+    switch (formats::writeBmp(device, image, options)) {
+    case formats::BmpResult::Written:
+        return true;
+    case formats::BmpResult::TooLarge:
+        throw Error(Error::Code::File, "The picture (" + std::to_string(image.width()) + " x " +
+                                           std::to_string(image.height()) +
+                                           " pixels) is too large for a bitmap file");
+    case formats::BmpResult::Cancelled:
+    case formats::BmpResult::DeviceFailed:
+        break;
+    }
+    return false;
+}
+
+// A pipe or a socket would hold the program until something reads from it.
+void refuseStream(FileKind kind, const QString& path) {
+    if (kind == FileKind::Pipe || kind == FileKind::Socket) {
+        fail(path,
+             QStringLiteral("it is %1, not a file").arg(QString::fromUtf8(fileKindName(kind))));
+    }
+}
+
+// Writes into a device (a printer port, /dev/null) in place: replacing it by
+// a renamed temporary file would destroy the special file. It is opened
+// without waiting, and checked again once open in case a pipe took its
+// place.
+void saveIntoDevice(const QImage& image, const QString& path, int dpm) {
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        fail(path, QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
+                   QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        fail(path, file.errorString());
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        fail(path, QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    refuseStream(fileKindOfMode(st.st_mode), path);
+    if (!writeInto(file, image, dpm)) {
+        fail(path, file.errorString());
+    }
+    file.close();
+    if (file.error() != QFileDevice::NoError) {
+        fail(path, file.errorString());
+    }
+}
+
+} // namespace
+
+void saveBmpFile(const QImage& image, const QString& path, int dpm) {
+    const std::optional<FileKind> kind = fileKindAt(path);
+    if (kind && *kind != FileKind::Regular && *kind != FileKind::Directory) {
+        refuseStream(*kind, path);
+        saveIntoDevice(image, path, dpm);
+        return;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        fail(path, file.errorString());
+    }
+    if (!writeInto(file, image, dpm)) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        fail(path, reason);
+    }
+    if (!file.commit()) {
+        fail(path, file.errorString());
+    }
+}
+
+} // namespace zs::files
