@@ -137,14 +137,11 @@ void Handlers::Command9_Click() {
     c.HScroll1.setMax(32767);
     c.VScroll1.setMax(32767);
     // From here a failing step is skipped: a range beyond 16 bits keeps 32767.
-    try {
-        c.HScroll1.setMax(roundToInt16(c.FormScreenCapture.width() - c.Picture1.width()));
-    } catch (const Error&) {
-    }
-    try {
+    skipOnError(
+        [&] { c.HScroll1.setMax(roundToInt16(c.FormScreenCapture.width() - c.Picture1.width())); });
+    skipOnError([&] {
         c.VScroll1.setMax(roundToInt16(c.FormScreenCapture.height() - c.Picture1.height()));
-    } catch (const Error&) {
-    }
+    });
 }
 
 void Handlers::Command12_Click() {
