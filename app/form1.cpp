@@ -440,10 +440,9 @@ void Form1::Form_Resize() {
     skipOnError([&] { Command2.setTop(HScroll1.top()); });
     skipOnError([&] { Picture1.setWidth(HScroll1.width()); });
     skipOnError([&] { Picture1.setHeight(VScroll1.height()); });
+    skipOnError([&] { HScroll1.setMax(scrollRange(FormScreenCapture.width(), Picture1.width())); });
     skipOnError(
-        [&] { HScroll1.setMax(roundToInt16(FormScreenCapture.width() - Picture1.width())); });
-    skipOnError(
-        [&] { VScroll1.setMax(roundToInt16(FormScreenCapture.height() - Picture1.height())); });
+        [&] { VScroll1.setMax(scrollRange(FormScreenCapture.height(), Picture1.height())); });
     skipOnError([&] { Frame4.setWidth(form.width()); });
     skipOnError([&] { Frame4.setHeight(form.height()); });
     skipOnError([&] { Picture5.setWidth(form.scaleWidth() - 240); });

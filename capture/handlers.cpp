@@ -1,6 +1,7 @@
 #include "capture/handlers.h"
 
 #include "capture/geometry.h"
+#include "form/scroll_bar.h"
 #include "services/errors.h"
 
 namespace zs::capture {

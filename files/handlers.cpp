@@ -3,7 +3,7 @@
 #include "files/bmp.h"
 #include "files/file_names.h"
 #include "files/picture_file.h"
-#include "form/numbers.h"
+#include "form/scroll_bar.h"
 #include "services/errors.h"
 
 #include <QPainter>
@@ -138,10 +138,9 @@ void Handlers::Command9_Click() {
     c.VScroll1.setMax(32767);
     // From here a failing step is skipped: a range beyond 16 bits keeps 32767.
     skipOnError(
-        [&] { c.HScroll1.setMax(roundToInt16(c.FormScreenCapture.width() - c.Picture1.width())); });
-    skipOnError([&] {
-        c.VScroll1.setMax(roundToInt16(c.FormScreenCapture.height() - c.Picture1.height()));
-    });
+        [&] { c.HScroll1.setMax(scrollRange(c.FormScreenCapture.width(), c.Picture1.width())); });
+    skipOnError(
+        [&] { c.VScroll1.setMax(scrollRange(c.FormScreenCapture.height(), c.Picture1.height())); });
 }
 
 void Handlers::Command12_Click() {
