@@ -427,36 +427,32 @@ void Form1::Command1_Click(std::int16_t Index) {
 void Form1::Form_Resize() {
     // Every step stands alone: one that fails (a negative size, a range that
     // does not fit 16 bits) is skipped and leaves its property as it was.
-    const auto step = [](const auto& apply) {
-        try {
-            apply();
-        } catch (const Error&) {
-        }
-    };
-    step([&] { Frame5.setTop(form.scaleHeight() - Frame5.height()); });
-    step([&] { Frame5.setLeft(0); });
-    step([&] { Frame6.setTop(form.scaleHeight() - Frame6.height()); });
-    step([&] { Frame6.setLeft(form.scaleWidth() - Frame6.width()); });
-    step([&] { HScroll1.setTop(form.scaleHeight() - HScroll1.height() - Frame5.height()); });
-    step([&] { HScroll1.setWidth(form.scaleWidth() - VScroll1.width()); });
-    step([&] { VScroll1.setLeft(form.scaleWidth() - VScroll1.width()); });
-    step([&] { VScroll1.setHeight(form.scaleHeight() - HScroll1.height() - Frame5.height()); });
-    step([&] { Command2.setLeft(VScroll1.left()); });
-    step([&] { Command2.setTop(HScroll1.top()); });
-    step([&] { Picture1.setWidth(HScroll1.width()); });
-    step([&] { Picture1.setHeight(VScroll1.height()); });
-    step([&] { HScroll1.setMax(roundToInt16(FormScreenCapture.width() - Picture1.width())); });
-    step([&] { VScroll1.setMax(roundToInt16(FormScreenCapture.height() - Picture1.height())); });
-    step([&] { Frame4.setWidth(form.width()); });
-    step([&] { Frame4.setHeight(form.height()); });
-    step([&] { Picture5.setWidth(form.scaleWidth() - 240); });
-    step([&] { Picture5.setHeight(form.scaleHeight() - 240 - 120 - 1095); });
-    step([&] { Picture8.setTop(120 + Picture5.height() + 120); });
-    step([&] { Picture8.setWidth(Picture5.width()); });
-    step([&] { Frame8.setLeft(Picture8.width() - Frame8.width() - 120); });
-    step([&] { Frame10.setLeft(120); });
-    step([&] { Frame9.setTop(Picture8.top() - 960); });
-    step([&] { Frame12.setVisible(false); });
+    skipOnError([&] { Frame5.setTop(form.scaleHeight() - Frame5.height()); });
+    skipOnError([&] { Frame5.setLeft(0); });
+    skipOnError([&] { Frame6.setTop(form.scaleHeight() - Frame6.height()); });
+    skipOnError([&] { Frame6.setLeft(form.scaleWidth() - Frame6.width()); });
+    skipOnError([&] { HScroll1.setTop(form.scaleHeight() - HScroll1.height() - Frame5.height()); });
+    skipOnError([&] { HScroll1.setWidth(form.scaleWidth() - VScroll1.width()); });
+    skipOnError([&] { VScroll1.setLeft(form.scaleWidth() - VScroll1.width()); });
+    skipOnError(
+        [&] { VScroll1.setHeight(form.scaleHeight() - HScroll1.height() - Frame5.height()); });
+    skipOnError([&] { Command2.setLeft(VScroll1.left()); });
+    skipOnError([&] { Command2.setTop(HScroll1.top()); });
+    skipOnError([&] { Picture1.setWidth(HScroll1.width()); });
+    skipOnError([&] { Picture1.setHeight(VScroll1.height()); });
+    skipOnError([&] { HScroll1.setMax(scrollRange(FormScreenCapture.width(), Picture1.width())); });
+    skipOnError(
+        [&] { VScroll1.setMax(scrollRange(FormScreenCapture.height(), Picture1.height())); });
+    skipOnError([&] { Frame4.setWidth(form.width()); });
+    skipOnError([&] { Frame4.setHeight(form.height()); });
+    skipOnError([&] { Picture5.setWidth(form.scaleWidth() - 240); });
+    skipOnError([&] { Picture5.setHeight(form.scaleHeight() - 240 - 120 - 1095); });
+    skipOnError([&] { Picture8.setTop(120 + Picture5.height() + 120); });
+    skipOnError([&] { Picture8.setWidth(Picture5.width()); });
+    skipOnError([&] { Frame8.setLeft(Picture8.width() - Frame8.width() - 120); });
+    skipOnError([&] { Frame10.setLeft(120); });
+    skipOnError([&] { Frame9.setTop(Picture8.top() - 960); });
+    skipOnError([&] { Frame12.setVisible(false); });
 }
 
 // ---------------------------------------------------------------- settings

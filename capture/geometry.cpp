@@ -7,11 +7,6 @@
 
 namespace zs::capture {
 
-std::int16_t scrollRange(float surfaceTwips, float viewportTwips) {
-    const float difference = surfaceTwips - viewportTwips;
-    return roundToInt16(difference);
-}
-
 std::int32_t dragDistance(float pointer, float anchor) {
     const float difference = pointer - anchor;
     return roundToInt32(difference);

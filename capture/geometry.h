@@ -10,10 +10,6 @@
 // when the result does not fit.
 namespace zs::capture {
 
-// A scroll range: how far the surface reaches past the viewport, in twips,
-// rounded into the 16-bit range of a scroll bar.
-std::int16_t scrollRange(float surfaceTwips, float viewportTwips);
-
 // A signed drag distance in whole twips: the pointer less the anchor, in
 // single precision, rounded into 32 bits.
 std::int32_t dragDistance(float pointer, float anchor);

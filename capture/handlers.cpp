@@ -1,6 +1,7 @@
 #include "capture/handlers.h"
 
 #include "capture/geometry.h"
+#include "form/scroll_bar.h"
 #include "services/errors.h"
 
 namespace zs::capture {
@@ -13,15 +14,6 @@ namespace {
 constexpr float kLeaveScreenSlice = 0.01f;
 constexpr double kLeaveScreenLimit = 1.0; // seconds
 constexpr float kRepaintBeneath = 0.1f;
-
-// Runs one step of a handler that skips failing steps.
-template <typename Step> void skipOnError(Step&& step) {
-    try {
-        step();
-    } catch (const Error&) {
-        // The step leaves its property unchanged; the next step runs.
-    }
-}
 
 } // namespace
 

@@ -89,28 +89,22 @@ void Handlers::Command7_Click() {
     const float tx = c.Form1.twipsPerImagePixelX();
     const float ty = c.Form1.twipsPerImagePixelY();
     // Each step stands alone: a failing one is skipped and the next runs.
-    try {
+    skipOnError([&] {
         const float width = static_cast<float>(readInt16(c.Text1_0.text())) * tx;
         refuseOversize(QSize(twipsToPx(width, tx), c.Picture6.imageSizePx().height()));
         c.Picture6.setWidth(width);
-    } catch (const Error&) {
-    }
-    try {
+    });
+    skipOnError([&] {
         const float height = static_cast<float>(readInt16(c.Text1_1.text())) * ty;
         refuseOversize(QSize(c.Picture6.imageSizePx().width(), twipsToPx(height, ty)));
         c.Picture6.setHeight(height);
-    } catch (const Error&) {
-    }
-    try {
-        c.Picture6.setPicture(QImage());
-    } catch (const Error&) {
-    }
-    try {
+    });
+    skipOnError([&] { c.Picture6.setPicture(QImage()); });
+    skipOnError([&] {
         c.Picture6.paintPicture(c.FormScreenCapture.picture(), 0, 0, c.Picture6.width(),
                                 c.Picture6.height(), c.Shape1.left(), c.Shape1.top(),
                                 c.Shape1.width(), c.Shape1.height());
-    } catch (const Error&) {
-    }
+    });
 }
 
 void Handlers::refuseOversize(QSize px) {

@@ -3,7 +3,7 @@
 #include "files/file_names.h"
 #include "files/picture_file.h"
 #include "files/save_file.h"
-#include "form/numbers.h"
+#include "form/scroll_bar.h"
 #include "formats/bmp.h"
 #include "services/errors.h"
 
@@ -138,14 +138,10 @@ void Handlers::Command9_Click() {
     c.HScroll1.setMax(32767);
     c.VScroll1.setMax(32767);
     // From here a failing step is skipped: a range beyond 16 bits keeps 32767.
-    try {
-        c.HScroll1.setMax(roundToInt16(c.FormScreenCapture.width() - c.Picture1.width()));
-    } catch (const Error&) {
-    }
-    try {
-        c.VScroll1.setMax(roundToInt16(c.FormScreenCapture.height() - c.Picture1.height()));
-    } catch (const Error&) {
-    }
+    skipOnError(
+        [&] { c.HScroll1.setMax(scrollRange(c.FormScreenCapture.width(), c.Picture1.width())); });
+    skipOnError(
+        [&] { c.VScroll1.setMax(scrollRange(c.FormScreenCapture.height(), c.Picture1.height())); });
 }
 
 void Handlers::Command12_Click() {

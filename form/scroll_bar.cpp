@@ -128,4 +128,10 @@ void ScrollBar::widgetValueChanged(int v) {
         });
     }
 }
+
+std::int16_t scrollRange(float surfaceTwips, float viewportTwips) {
+    const float difference = surfaceTwips - viewportTwips;
+    return roundToInt16(difference);
+}
+
 } // namespace zs

@@ -2,6 +2,8 @@
 
 #include "form/control.h"
 
+#include <cstdint>
+
 class QScrollBar;
 
 namespace zs {
@@ -34,5 +36,12 @@ private:
     bool m_syncing = false;
     bool m_pendingChange = false;
 };
+
+// The Max of a bar that scrolls a surface across a viewport: how far the
+// surface reaches past the viewport, in twips, taken in single precision and
+// rounded to the nearest integer with ties to the even one. Negative when the
+// surface is the smaller. Throws zs::Error(Overflow) when it does not fit the
+// bar's 16 bits; the layouts skip that step and keep the previous range.
+std::int16_t scrollRange(float surfaceTwips, float viewportTwips);
 
 } // namespace zs

@@ -2,13 +2,14 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace zs {
 
 // A failure of a step: a refused property value, an arithmetic overflow, a
-// text that is not a number. Handlers that skip failing steps catch it step by
-// step; everywhere else it reaches the event dispatch, which reports it and
-// ends the program.
+// text that is not a number. Handlers that skip failing steps run each step
+// through skipOnError; everywhere else it reaches the event dispatch, which
+// reports it and ends the program.
 class Error : public std::runtime_error {
 public:
     enum class Code {
@@ -31,6 +32,18 @@ public:
 private:
     Code m_code;
 };
+
+// Runs one step of a handler that skips failing steps. A step that throws
+// zs::Error stops where it threw: what it set before stays, the rest of it is
+// left undone, and the handler goes on with its next step. Any other
+// exception passes through.
+template <typename Step> void skipOnError(Step&& step) {
+    try {
+        std::forward<Step>(step)();
+    } catch (const Error&) {
+        // Skipped; the next step runs.
+    }
+}
 
 // Thrown by a wait when the program is ending, so that the handler that waits
 // stops where it is; the event dispatch swallows it.

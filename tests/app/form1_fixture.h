@@ -1,17 +1,10 @@
 #pragma once
 
-#include "app/form1.h"
-#include "services/fakes/fakes.h"
-
-#include <gtest/gtest.h>
+// The window fixture under the name some app tests still use.
+#include "tests/support/window_fixture.h"
 
 namespace zs::test {
 
-// The real window built from its catalogue, on fake services, not shown.
-class Form1Test : public ::testing::Test {
-protected:
-    fakes::FakeServices fake;
-    app::Form1 f{fake.services};
-};
+using Form1Test = WindowTest;
 
 } // namespace zs::test

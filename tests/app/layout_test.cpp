@@ -1,9 +1,9 @@
-#include "tests/app/form1_fixture.h"
+#include "tests/support/window_fixture.h"
 
 namespace zs::test {
 namespace {
 
-using LayoutTest = Form1Test;
+using LayoutTest = WindowTest;
 
 struct Expect {
     const char* what;

@@ -1,12 +1,12 @@
 #include "app/module1.h"
-#include "tests/app/form1_fixture.h"
+#include "tests/support/window_fixture.h"
 
 #include <algorithm>
 
 namespace zs::test {
 namespace {
 
-using WindowStateTest = Form1Test;
+using WindowStateTest = WindowTest;
 
 TEST(StayFront, PixelsRoundTiesToEvenAndClamp) {
     const struct {

@@ -1,13 +1,13 @@
-#include "tests/capture/capture_fixture.h"
+#include "tests/support/window_fixture.h"
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
-namespace zs::capture::test {
+namespace zs::test {
 namespace {
 
-using Capture = CaptureTest;
+using Capture = StartedWindowTest;
 
 std::ptrdiff_t indexOf(const fakes::Log& log, const std::string& entry) {
     const auto it = std::find(log.begin(), log.end(), entry);
@@ -29,25 +29,25 @@ TEST_F(Capture, MinimisesWaitsCopiesSetsRangesMaximisesAndComesToFront) {
     AtGrab at;
     fake.capture.onGrab = [&] {
         at.seen = true;
-        at.state = f().form.windowState();
-        at.surfaceVisible = f().FormScreenCapture.visible();
-        at.surfaceWidth = f().FormScreenCapture.width();
-        at.surfaceHeight = f().FormScreenCapture.height();
+        at.state = f.form.windowState();
+        at.surfaceVisible = f.FormScreenCapture.visible();
+        at.surfaceWidth = f.FormScreenCapture.width();
+        at.surfaceHeight = f.FormScreenCapture.height();
         at.waited = fake.pump.clock - start;
-        at.onScreen = fake.windowOrder.isOnScreen(*f().form.widget());
+        at.onScreen = fake.windowOrder.isOnScreen(*f.form.widget());
     };
     // The ranges as the copy left them, seen when maximising lays out again.
     int hMaxBeforeMaximise = 0;
     int vMaxBeforeMaximise = 0;
     float viewportW = 0;
     float viewportH = 0;
-    const auto layout = f().form.Resize;
-    f().form.Resize = [&] {
-        if (f().form.windowState() == WindowState::Maximized) {
-            hMaxBeforeMaximise = f().HScroll1.max();
-            vMaxBeforeMaximise = f().VScroll1.max();
-            viewportW = f().Picture1.width();
-            viewportH = f().Picture1.height();
+    const auto layout = f.form.Resize;
+    f.form.Resize = [&] {
+        if (f.form.windowState() == WindowState::Maximized) {
+            hMaxBeforeMaximise = f.HScroll1.max();
+            vMaxBeforeMaximise = f.VScroll1.max();
+            viewportW = f.Picture1.width();
+            viewportH = f.Picture1.height();
         }
         layout();
     };
@@ -73,13 +73,13 @@ TEST_F(Capture, MinimisesWaitsCopiesSetsRangesMaximisesAndComesToFront) {
     EXPECT_GT(off, on);
     EXPECT_EQ(fake.capture.grabs, 1);
 
-    EXPECT_EQ(f().form.windowState(), WindowState::Maximized);
+    EXPECT_EQ(f.form.windowState(), WindowState::Maximized);
     EXPECT_FALSE(fake.windowOrder.topmost);
-    EXPECT_EQ(f().FormScreenCapture.picture(), fakes::patternImage(QSize(1920, 1080)));
-    EXPECT_EQ(f().FormScreenCapture.image(), f().FormScreenCapture.picture());
+    EXPECT_EQ(f.FormScreenCapture.picture(), fakes::patternImage(QSize(1920, 1080)));
+    EXPECT_EQ(f.FormScreenCapture.image(), f.FormScreenCapture.picture());
     // The maximised layout set the ranges from the new viewport.
-    EXPECT_EQ(f().HScroll1.max(), static_cast<int>(28800 - f().Picture1.width()));
-    EXPECT_EQ(f().VScroll1.max(), static_cast<int>(16200 - f().Picture1.height()));
+    EXPECT_EQ(f.HScroll1.max(), static_cast<int>(28800 - f.Picture1.width()));
+    EXPECT_EQ(f.VScroll1.max(), static_cast<int>(16200 - f.Picture1.height()));
 }
 
 TEST_F(Capture, TakesAWindowThatWasNotMinimisedOffTheScreenBeforeTheCopy) {
@@ -99,17 +99,17 @@ TEST_F(Capture, TakesAWindowThatWasNotMinimisedOffTheScreenBeforeTheCopy) {
         SCOPED_TRACE(c.name);
         fake.windowOrder.onScreenAfterMinimise = c.stillShownQueries;
         fake.windowOrder.windowManager = c.windowManager;
-        f().form.setWindowState(WindowState::Normal);
+        f.form.setWindowState(WindowState::Normal);
         // Seen on the screen once, as a shown window is.
-        ASSERT_TRUE(fake.windowOrder.isOnScreen(*f().form.widget()));
+        ASSERT_TRUE(fake.windowOrder.isOnScreen(*f.form.widget()));
         const double start = fake.pump.clock;
         bool offScreen = false;
         bool hidden = false;
         double waited = 0;
         fake.capture.onGrab = [&] {
             waited = fake.pump.clock - start;
-            offScreen = !fake.windowOrder.isOnScreen(*f().form.widget());
-            hidden = !f().form.widget()->isVisible();
+            offScreen = !fake.windowOrder.isOnScreen(*f.form.widget());
+            hidden = !f.form.widget()->isVisible();
         };
         const int grabs = fake.capture.grabs;
         captureScreen();
@@ -123,8 +123,8 @@ TEST_F(Capture, TakesAWindowThatWasNotMinimisedOffTheScreenBeforeTheCopy) {
         // Back, shown and maximised. (That it fills the work area without a
         // window manager shows only on a real desktop, where the e2e scenario
         // without one checks it: the offscreen platform maximises by itself.)
-        EXPECT_TRUE(f().form.widget()->isVisible());
-        EXPECT_EQ(f().form.windowState(), WindowState::Maximized);
+        EXPECT_TRUE(f.form.widget()->isVisible());
+        EXPECT_EQ(f.form.windowState(), WindowState::Maximized);
     }
 }
 
@@ -176,35 +176,35 @@ TEST_F(Capture, AFailedCopyNamesTheReasonAndLeavesTheSurfaceAsItWas) {
 
 TEST_F(Capture, LeavesSelectionScrollCropAndClipboardAsTheyWere) {
     captureScreen();
-    f().HScroll1.setValue(300);
-    f().VScroll1.setValue(450);
+    f.HScroll1.setValue(300);
+    f.VScroll1.setValue(450);
     select(1500, 750, 3000, 1650);
-    const QImage crop = f().Picture2.image();
-    const QImage canvas = f().Picture6.image();
-    const QString caption = f().Label2.caption();
+    const QImage crop = f.Picture2.image();
+    const QImage canvas = f.Picture6.image();
+    const QString caption = f.Label2.caption();
     const int clipboardSets = fake.clipboard.sets;
 
     fake.capture.content = fakes::patternImage(QSize(1920, 1080)).mirrored(true, false);
     captureScreen();
 
-    EXPECT_EQ(f().Shape1.left(), 1500);
-    EXPECT_EQ(f().Shape1.top(), 750);
-    EXPECT_EQ(f().Shape1.width(), 1500);
-    EXPECT_EQ(f().Shape1.height(), 900);
-    EXPECT_TRUE(f().Shape1.visible());
-    EXPECT_EQ(f().Label2.caption(), caption);
-    EXPECT_EQ(f().Label2.left(), 1550);
-    EXPECT_TRUE(f().Frame3.visible());
-    EXPECT_TRUE(f().Picture2.visible());
-    EXPECT_EQ(f().Picture2.image(), crop);
-    EXPECT_EQ(f().Picture6.image(), canvas);
+    EXPECT_EQ(f.Shape1.left(), 1500);
+    EXPECT_EQ(f.Shape1.top(), 750);
+    EXPECT_EQ(f.Shape1.width(), 1500);
+    EXPECT_EQ(f.Shape1.height(), 900);
+    EXPECT_TRUE(f.Shape1.visible());
+    EXPECT_EQ(f.Label2.caption(), caption);
+    EXPECT_EQ(f.Label2.left(), 1550);
+    EXPECT_TRUE(f.Frame3.visible());
+    EXPECT_TRUE(f.Picture2.visible());
+    EXPECT_EQ(f.Picture2.image(), crop);
+    EXPECT_EQ(f.Picture6.image(), canvas);
     EXPECT_EQ(fake.clipboard.sets, clipboardSets);
     EXPECT_EQ(fake.clipboard.image, crop);
     // Still scrolled by the same amount, over the new copy.
-    EXPECT_EQ(f().HScroll1.value(), 300);
-    EXPECT_EQ(f().FormScreenCapture.left(), -300);
-    EXPECT_EQ(f().FormScreenCapture.top(), -450);
-    EXPECT_EQ(f().FormScreenCapture.picture(), fake.capture.content);
+    EXPECT_EQ(f.HScroll1.value(), 300);
+    EXPECT_EQ(f.FormScreenCapture.left(), -300);
+    EXPECT_EQ(f.FormScreenCapture.top(), -450);
+    EXPECT_EQ(f.FormScreenCapture.picture(), fake.capture.content);
 }
 
 TEST_F(Capture, SizesTheCopyFromTheScreenAtEachFactor) {
@@ -223,27 +223,27 @@ TEST_F(Capture, SizesTheCopyFromTheScreenAtEachFactor) {
         fake.screen.size = c.screen;
         fake.capture.content = fakes::patternImage(c.screen);
         fake.log.clear();
-        f().form.setWindowState(WindowState::Normal);
+        f.form.setWindowState(WindowState::Normal);
         captureScreen();
         const std::string grab =
             "grab " + std::to_string(c.screen.width()) + "x" + std::to_string(c.screen.height());
         EXPECT_GE(indexOf(fake.log, grab), 0) << grab << " at " << c.twipsPerPixel;
-        EXPECT_EQ(f().FormScreenCapture.width(), c.screen.width() * c.twipsPerPixel);
-        EXPECT_EQ(f().FormScreenCapture.height(), c.screen.height() * c.twipsPerPixel);
-        EXPECT_EQ(f().FormScreenCapture.imageSizePx(), c.screen);
-        EXPECT_EQ(f().FormScreenCapture.picture(), fake.capture.content) << grab;
+        EXPECT_EQ(f.FormScreenCapture.width(), c.screen.width() * c.twipsPerPixel);
+        EXPECT_EQ(f.FormScreenCapture.height(), c.screen.height() * c.twipsPerPixel);
+        EXPECT_EQ(f.FormScreenCapture.imageSizePx(), c.screen);
+        EXPECT_EQ(f.FormScreenCapture.picture(), fake.capture.content) << grab;
     }
 }
 
 TEST_F(Capture, FromTheCompactBarEndsMaximisedWithTheBarHidden) {
-    f().Command17_Click();
-    ASSERT_TRUE(f().Frame12.visible());
-    f().capture.Command18_Click();
+    f.Command17_Click();
+    ASSERT_TRUE(f.Frame12.visible());
+    f.capture.Command18_Click();
     EXPECT_EQ(fake.capture.grabs, 1);
-    EXPECT_EQ(f().form.windowState(), WindowState::Maximized);
-    EXPECT_FALSE(f().Frame12.visible());
+    EXPECT_EQ(f.form.windowState(), WindowState::Maximized);
+    EXPECT_FALSE(f.Frame12.visible());
     EXPECT_FALSE(fake.windowOrder.topmost);
-    EXPECT_EQ(f().Check2.value(), 1);
+    EXPECT_EQ(f.Check2.value(), 1);
 }
 
 TEST_F(Capture, RangeThatDoesNotFitKeepsThePreviousRange) {
@@ -252,20 +252,20 @@ TEST_F(Capture, RangeThatDoesNotFitKeepsThePreviousRange) {
     // when the copy sets the ranges and when the maximised layout does.
     fake.screen.available = QRect(0, 0, 1024, 768);
     captureScreen();
-    f().form.setWindowState(WindowState::Normal);
-    const int hBefore = f().HScroll1.max();
+    f.form.setWindowState(WindowState::Normal);
+    const int hBefore = f.HScroll1.max();
     fake.screen.size = QSize(3840, 2160);
     fake.capture.content = fakes::patternImage(fake.screen.size);
     captureScreen();
-    EXPECT_EQ(f().FormScreenCapture.width(), 57600);
-    EXPECT_GT(57600 - f().Picture1.width(), 32767);
-    EXPECT_EQ(f().HScroll1.max(), hBefore);
+    EXPECT_EQ(f.FormScreenCapture.width(), 57600);
+    EXPECT_GT(57600 - f.Picture1.width(), 32767);
+    EXPECT_EQ(f.HScroll1.max(), hBefore);
     // 2160 pixels high still fit.
-    EXPECT_EQ(f().VScroll1.max(), static_cast<int>(32400 - f().Picture1.height()));
-    EXPECT_EQ(f().FormScreenCapture.picture(), fake.capture.content);
+    EXPECT_EQ(f.VScroll1.max(), static_cast<int>(32400 - f.Picture1.height()));
+    EXPECT_EQ(f.FormScreenCapture.picture(), fake.capture.content);
     // The bars still move the surface by their value.
-    f().HScroll1.setValue(hBefore);
-    EXPECT_EQ(f().FormScreenCapture.left(), static_cast<float>(-hBefore));
+    f.HScroll1.setValue(hBefore);
+    EXPECT_EQ(f.FormScreenCapture.left(), static_cast<float>(-hBefore));
 }
 
 // ---------------------------------------------------------------- selection
@@ -277,8 +277,8 @@ struct Visibility {
 TEST_F(Capture, PressDragAndReleaseWalkThroughTheSelectionStates) {
     captureScreen();
     auto state = [&] {
-        return Visibility{f().Frame3.visible(), f().Picture2.visible(), f().Shape1.visible(),
-                          f().Label2.visible()};
+        return Visibility{f.Frame3.visible(), f.Picture2.visible(), f.Shape1.visible(),
+                          f.Label2.visible()};
     };
     auto expect = [&](Visibility want, const char* when) {
         const Visibility got = state();
@@ -291,35 +291,35 @@ TEST_F(Capture, PressDragAndReleaseWalkThroughTheSelectionStates) {
 
     press(3000, 1500);
     expect({false, false, true, true}, "drawing");
-    EXPECT_EQ(f().SelStartX, 3000);
-    EXPECT_EQ(f().SelStartY, 1500);
-    EXPECT_EQ(f().Shape1.left(), 3000);
-    EXPECT_EQ(f().Shape1.top(), 1500);
-    EXPECT_EQ(f().Shape1.width(), 1);
-    EXPECT_EQ(f().Shape1.height(), 1);
-    EXPECT_EQ(f().Label2.left(), 3050);
-    EXPECT_EQ(f().Label2.top(), 1550);
-    EXPECT_EQ(f().Label2.caption().toStdString(), "0 X 0"); // untouched until the first drag
+    EXPECT_EQ(f.SelStartX, 3000);
+    EXPECT_EQ(f.SelStartY, 1500);
+    EXPECT_EQ(f.Shape1.left(), 3000);
+    EXPECT_EQ(f.Shape1.top(), 1500);
+    EXPECT_EQ(f.Shape1.width(), 1);
+    EXPECT_EQ(f.Shape1.height(), 1);
+    EXPECT_EQ(f.Label2.left(), 3050);
+    EXPECT_EQ(f.Label2.top(), 1550);
+    EXPECT_EQ(f.Label2.caption().toStdString(), "0 X 0"); // untouched until the first drag
 
     move(4500, 2400);
-    EXPECT_EQ(f().Shape1.width(), 1500);
-    EXPECT_EQ(f().Shape1.height(), 900);
-    EXPECT_EQ(f().Label2.caption().toStdString(), "100X60");
+    EXPECT_EQ(f.Shape1.width(), 1500);
+    EXPECT_EQ(f.Shape1.height(), 900);
+    EXPECT_EQ(f.Label2.caption().toStdString(), "100X60");
     EXPECT_EQ(fake.clipboard.sets, 0);
 
     release(4500, 2400);
     expect({true, true, true, true}, "selected");
-    EXPECT_EQ(f().Label2.caption().toStdString(), "100X60");
-    const QImage want = cropOf(screenContent(), QRect(200, 100, 100, 60), holderBackground());
+    EXPECT_EQ(f.Label2.caption().toStdString(), "100X60");
+    const QImage want = expectedCrop(screenContent(), QRect(200, 100, 100, 60), holderBackground());
     EXPECT_EQ(fake.clipboard.image, want);
-    EXPECT_EQ(f().Picture2.image(), want);
-    EXPECT_EQ(f().Picture6.image(), want);
+    EXPECT_EQ(f.Picture2.image(), want);
+    EXPECT_EQ(f.Picture6.image(), want);
 
     // A new press starts over; the last crop stays until the next release.
     press(600, 600);
     expect({false, false, true, true}, "drawing again");
     EXPECT_EQ(fake.clipboard.image, want);
-    EXPECT_EQ(f().Label2.caption().toStdString(), "100X60");
+    EXPECT_EQ(f.Label2.caption().toStdString(), "100X60");
 }
 
 TEST_F(Capture, DragSizesTheRectangleFromItsFixedCorner) {
@@ -342,15 +342,15 @@ TEST_F(Capture, DragSizesTheRectangleFromItsFixedCorner) {
     };
     captureScreen();
     for (const auto& c : cases) {
-        f().Check1.setValue(c.square ? 1 : 0);
+        f.Check1.setValue(c.square ? 1 : 0);
         press(3000, 3000);
         move(c.x, c.y);
-        EXPECT_EQ(f().Shape1.left(), 3000) << c.readout;
-        EXPECT_EQ(f().Shape1.top(), 3000) << c.readout;
-        EXPECT_EQ(f().Shape1.width(), c.width) << c.readout;
-        EXPECT_EQ(f().Shape1.height(), c.height) << c.readout;
-        EXPECT_EQ(f().Label2.caption().toStdString(), c.readout);
-        EXPECT_EQ(f().Label2.left(), 3050) << c.readout; // the read-out stays put
+        EXPECT_EQ(f.Shape1.left(), 3000) << c.readout;
+        EXPECT_EQ(f.Shape1.top(), 3000) << c.readout;
+        EXPECT_EQ(f.Shape1.width(), c.width) << c.readout;
+        EXPECT_EQ(f.Shape1.height(), c.height) << c.readout;
+        EXPECT_EQ(f.Label2.caption().toStdString(), c.readout);
+        EXPECT_EQ(f.Label2.left(), 3050) << c.readout; // the read-out stays put
         release(c.x, c.y);
     }
 }
@@ -359,12 +359,12 @@ TEST_F(Capture, SquareLockTakesEffectAtTheNextMove) {
     captureScreen();
     press(1500, 1500);
     move(2100, 1800);
-    EXPECT_EQ(f().Shape1.height(), 300);
-    f().Check1.setValue(1);
-    EXPECT_EQ(f().Shape1.height(), 300);
+    EXPECT_EQ(f.Shape1.height(), 300);
+    f.Check1.setValue(1);
+    EXPECT_EQ(f.Shape1.height(), 300);
     move(2100, 1800);
-    EXPECT_EQ(f().Shape1.height(), 600);
-    EXPECT_EQ(f().Label2.caption().toStdString(), "40X40");
+    EXPECT_EQ(f.Shape1.height(), 600);
+    EXPECT_EQ(f.Label2.caption().toStdString(), "40X40");
 }
 
 TEST_F(Capture, OnlyTheLeftButtonAloneDragsAndOnlyNoButtonMovesTheCrossHair) {
@@ -384,26 +384,26 @@ TEST_F(Capture, OnlyTheLeftButtonAloneDragsAndOnlyNoButtonMovesTheCrossHair) {
     float x = 1500;
     for (const auto& c : cases) {
         press(900, 900);
-        const float lineX = f().Line1[0].x1();
-        const float lineY = f().Line1[1].y1();
+        const float lineX = f.Line1[0].x1();
+        const float lineY = f.Line1[1].y1();
         x += 150;
         move(x, x, c.buttons);
-        EXPECT_EQ(f().Line1[0].x1() == x, c.crossHairFollows) << c.buttons;
-        EXPECT_EQ(f().Line1[0].x1() == lineX, !c.crossHairFollows) << c.buttons;
-        EXPECT_EQ(f().Line1[1].y1() == lineY, !c.crossHairFollows) << c.buttons;
-        EXPECT_EQ(f().Shape1.width() == x - 900, c.rectangleFollows) << c.buttons;
+        EXPECT_EQ(f.Line1[0].x1() == x, c.crossHairFollows) << c.buttons;
+        EXPECT_EQ(f.Line1[0].x1() == lineX, !c.crossHairFollows) << c.buttons;
+        EXPECT_EQ(f.Line1[1].y1() == lineY, !c.crossHairFollows) << c.buttons;
+        EXPECT_EQ(f.Shape1.width() == x - 900, c.rectangleFollows) << c.buttons;
         release(x, x);
     }
     // The cross-hair keeps its extents: full height and full width.
     move(777, 888, 0);
-    EXPECT_EQ(f().Line1[0].x1(), 777);
-    EXPECT_EQ(f().Line1[0].x2(), 777);
-    EXPECT_EQ(f().Line1[0].y1(), 0);
-    EXPECT_EQ(f().Line1[0].y2(), 20000);
-    EXPECT_EQ(f().Line1[1].y1(), 888);
-    EXPECT_EQ(f().Line1[1].y2(), 888);
-    EXPECT_EQ(f().Line1[1].x1(), 0);
-    EXPECT_EQ(f().Line1[1].x2(), 30000);
+    EXPECT_EQ(f.Line1[0].x1(), 777);
+    EXPECT_EQ(f.Line1[0].x2(), 777);
+    EXPECT_EQ(f.Line1[0].y1(), 0);
+    EXPECT_EQ(f.Line1[0].y2(), 20000);
+    EXPECT_EQ(f.Line1[1].y1(), 888);
+    EXPECT_EQ(f.Line1[1].y2(), 888);
+    EXPECT_EQ(f.Line1[1].x1(), 0);
+    EXPECT_EQ(f.Line1[1].x2(), 30000);
 }
 
 TEST_F(Capture, RightClickCropsTheOneTwipRectangleOfThePress) {
@@ -411,40 +411,40 @@ TEST_F(Capture, RightClickCropsTheOneTwipRectangleOfThePress) {
     press(1500, 1500, kRightButton);
     move(3000, 3000, kRightButton);
     release(3000, 3000, kRightButton);
-    EXPECT_EQ(f().Shape1.width(), 1);
-    EXPECT_EQ(f().Shape1.height(), 1);
-    EXPECT_TRUE(f().Picture2.visible());
-    EXPECT_TRUE(f().Frame3.visible());
+    EXPECT_EQ(f.Shape1.width(), 1);
+    EXPECT_EQ(f.Shape1.height(), 1);
+    EXPECT_TRUE(f.Picture2.visible());
+    EXPECT_TRUE(f.Frame3.visible());
     // Under one pixel: empty holder and canvas, an emptied clipboard.
-    EXPECT_EQ(f().Picture2.imageSizePx(), QSize(0, 0));
-    EXPECT_EQ(f().Picture6.imageSizePx(), QSize(0, 0));
+    EXPECT_EQ(f.Picture2.imageSizePx(), QSize(0, 0));
+    EXPECT_EQ(f.Picture6.imageSizePx(), QSize(0, 0));
     EXPECT_TRUE(fake.clipboard.image.isNull());
     EXPECT_FALSE(fake.clipboard.hasText);
 }
 
 TEST_F(Capture, AllScreenNeedsAFinishedSelectionAndFollowsTheSurfaceSize) {
     captureScreen();
-    f().capture.Command4_Click();
-    EXPECT_FALSE(f().Shape1.visible());
+    f.capture.Command4_Click();
+    EXPECT_FALSE(f.Shape1.visible());
     EXPECT_EQ(fake.clipboard.sets, 0);
     EXPECT_TRUE(fake.clipboard.hasText);
 
     select(1500, 1500, 3000, 3000);
-    f().capture.Command4_Click();
-    EXPECT_EQ(f().Shape1.left(), 0);
-    EXPECT_EQ(f().Shape1.top(), 0);
-    EXPECT_EQ(f().Shape1.width(), 28800);
-    EXPECT_EQ(f().Shape1.height(), 16200);
+    f.capture.Command4_Click();
+    EXPECT_EQ(f.Shape1.left(), 0);
+    EXPECT_EQ(f.Shape1.top(), 0);
+    EXPECT_EQ(f.Shape1.width(), 28800);
+    EXPECT_EQ(f.Shape1.height(), 16200);
     EXPECT_EQ(fake.clipboard.image, screenContent());
-    EXPECT_EQ(f().Picture6.image(), screenContent());
-    EXPECT_EQ(f().Label2.caption().toStdString(), "100X100"); // untouched
+    EXPECT_EQ(f.Picture6.image(), screenContent());
+    EXPECT_EQ(f.Label2.caption().toStdString(), "100X100"); // untouched
 
     fake.screen.size = QSize(1280, 720);
     fake.capture.content = fakes::patternImage(fake.screen.size);
-    f().form.setWindowState(WindowState::Normal);
+    f.form.setWindowState(WindowState::Normal);
     captureScreen();
-    f().capture.Command4_Click();
-    EXPECT_EQ(f().Shape1.width(), 19200);
+    f.capture.Command4_Click();
+    EXPECT_EQ(f.Shape1.width(), 19200);
     EXPECT_EQ(fake.clipboard.image, fake.capture.content);
 }
 
@@ -469,20 +469,18 @@ TEST_F(Capture, CropCopiesWhatLiesOnThePictureAndLeavesTheRestBackground) {
     captureScreen();
     const QColor background = holderBackground();
     for (const auto& c : cases) {
-        f().Shape1.move(static_cast<float>(c.twips.x()), static_cast<float>(c.twips.y()),
-                        static_cast<float>(c.twips.width()), static_cast<float>(c.twips.height()));
         fake.log.clear();
-        f().Command1_Click(3);
+        cropAt(c.twips);
         const QRect region(px(static_cast<float>(c.twips.x())), px(static_cast<float>(c.twips.y())),
                            px(static_cast<float>(c.twips.width())),
                            px(static_cast<float>(c.twips.height())));
-        const QImage want = cropOf(screenContent(), region, background);
-        EXPECT_EQ(f().Picture2.width(), static_cast<float>(c.twips.width())) << c.what;
-        EXPECT_EQ(f().Picture2.height(), static_cast<float>(c.twips.height())) << c.what;
-        EXPECT_EQ(f().Picture6.width(), f().Picture2.width()) << c.what;
-        EXPECT_EQ(f().Picture6.height(), f().Picture2.height()) << c.what;
-        EXPECT_EQ(f().Picture2.image(), want) << c.what;
-        EXPECT_EQ(f().Picture6.image(), want) << c.what;
+        const QImage want = expectedCrop(screenContent(), region, background);
+        EXPECT_EQ(f.Picture2.width(), static_cast<float>(c.twips.width())) << c.what;
+        EXPECT_EQ(f.Picture2.height(), static_cast<float>(c.twips.height())) << c.what;
+        EXPECT_EQ(f.Picture6.width(), f.Picture2.width()) << c.what;
+        EXPECT_EQ(f.Picture6.height(), f.Picture2.height()) << c.what;
+        EXPECT_EQ(f.Picture2.image(), want) << c.what;
+        EXPECT_EQ(f.Picture6.image(), want) << c.what;
         EXPECT_EQ(fake.clipboard.image, want) << c.what;
         EXPECT_EQ(fake.log, (fakes::Log{"clipboard clear", "clipboard set"})) << c.what;
     }
@@ -490,12 +488,11 @@ TEST_F(Capture, CropCopiesWhatLiesOnThePictureAndLeavesTheRestBackground) {
 
 TEST_F(Capture, CanvasWithItsOwnBackgroundShowsItWhereTheRegionLeavesThePicture) {
     captureScreen();
-    f().Picture6.setBackColor(0x0000FF00);
-    f().Shape1.move(28500, 15900, 900, 900); // 60 x 60 pixels, 40 of them off each edge
-    f().Command1_Click(3);
+    f.Picture6.setBackColor(0x0000FF00);
+    cropAt(QRectF(28500, 15900, 900, 900)); // 60 x 60 pixels, 40 of them off each edge
     const QRect region(1900, 1060, 60, 60);
-    EXPECT_EQ(f().Picture2.image(), cropOf(screenContent(), region, holderBackground()));
-    EXPECT_EQ(f().Picture6.image(), cropOf(screenContent(), region, QColor(0, 255, 0)));
+    EXPECT_EQ(f.Picture2.image(), expectedCrop(screenContent(), region, holderBackground()));
+    EXPECT_EQ(f.Picture6.image(), expectedCrop(screenContent(), region, QColor(0, 255, 0)));
 }
 
 TEST_F(Capture, CropReplacesEditsOnTheCanvasAndAnythingOnTheClipboard) {
@@ -503,23 +500,23 @@ TEST_F(Capture, CropReplacesEditsOnTheCanvasAndAnythingOnTheClipboard) {
     EXPECT_TRUE(fake.clipboard.hasText);
     select(1500, 1500, 3000, 2400);
     EXPECT_FALSE(fake.clipboard.hasText);
-    f().Picture6.setDrawWidth(5);
-    f().Picture6.line(0, 0, 1500, 900, 0x000000FF);
-    ASSERT_NE(f().Picture6.image(), f().Picture2.image());
+    f.Picture6.setDrawWidth(5);
+    f.Picture6.line(0, 0, 1500, 900, 0x000000FF);
+    ASSERT_NE(f.Picture6.image(), f.Picture2.image());
     select(1500, 1500, 3000, 2400);
-    EXPECT_EQ(f().Picture6.image(), f().Picture2.image());
-    EXPECT_EQ(f().Picture6.image(),
-              cropOf(screenContent(), QRect(100, 100, 100, 60), holderBackground()));
+    EXPECT_EQ(f.Picture6.image(), f.Picture2.image());
+    EXPECT_EQ(f.Picture6.image(),
+              expectedCrop(screenContent(), QRect(100, 100, 100, 60), holderBackground()));
 }
 
 TEST_F(Capture, CropIsTakenFromTheStoredPictureNotFromDrawingOnTheSurface) {
     captureScreen();
-    f().FormScreenCapture.setDrawWidth(20);
-    f().FormScreenCapture.line(0, 0, 3000, 3000, 0x0000FF00);
+    f.FormScreenCapture.setDrawWidth(20);
+    f.FormScreenCapture.line(0, 0, 3000, 3000, 0x0000FF00);
     select(0, 0, 1500, 1500);
-    EXPECT_EQ(f().Picture2.image(),
-              cropOf(screenContent(), QRect(0, 0, 100, 100), holderBackground()));
+    EXPECT_EQ(f.Picture2.image(),
+              expectedCrop(screenContent(), QRect(0, 0, 100, 100), holderBackground()));
 }
 
 } // namespace
-} // namespace zs::capture::test
+} // namespace zs::test

@@ -1,4 +1,4 @@
-#include "tests/capture/capture_fixture.h"
+#include "tests/support/window_fixture.h"
 
 #include <QImage>
 
@@ -7,10 +7,10 @@
 // The crop as other programs paste it: the formats the clipboard offers and
 // the files behind them, through the fake clipboard, which offers the
 // payload exactly as the Qt clipboard does.
-namespace zs::capture::test {
+namespace zs::test {
 namespace {
 
-using CropOnClipboard = CaptureTest;
+using CropOnClipboard = StartedWindowTest;
 
 QImage pasted(ClipboardPayload& payload, const char* format) {
     return QImage::fromData(payload.data(QString::fromLatin1(format)))
@@ -29,14 +29,12 @@ TEST_F(CropOnClipboard, PastesAsPngAndBmpPixelForPixelEncodingEachOnce) {
     };
     captureScreen();
     for (const auto& c : cases) {
-        f().Shape1.move(static_cast<float>(c.twips.x()), static_cast<float>(c.twips.y()),
-                        static_cast<float>(c.twips.width()), static_cast<float>(c.twips.height()));
-        f().Command1_Click(3);
+        cropAt(c.twips);
         ASSERT_NE(fake.clipboard.payload, nullptr) << c.what;
         ClipboardPayload& payload = *fake.clipboard.payload;
         EXPECT_EQ(payload.formats(),
                   (QStringList{QStringLiteral("image/png"), QStringLiteral("image/bmp")}));
-        const QImage crop = f().Picture2.image().convertToFormat(QImage::Format_RGB32);
+        const QImage crop = f.Picture2.image().convertToFormat(QImage::Format_RGB32);
         for (const char* format : {"image/png", "image/bmp"}) {
             EXPECT_EQ(pasted(payload, format), crop) << c.what << " " << format;
             EXPECT_EQ(pasted(payload, format), crop) << c.what << " " << format << " again";
@@ -62,4 +60,4 @@ TEST_F(CropOnClipboard, NextCropReplacesTheEncodedFiles) {
 }
 
 } // namespace
-} // namespace zs::capture::test
+} // namespace zs::test

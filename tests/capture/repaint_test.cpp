@@ -1,28 +1,28 @@
 #include "services/fakes/paint_meter.h"
-#include "tests/capture/capture_fixture.h"
+#include "tests/support/window_fixture.h"
 
 #include <QCoreApplication>
 
 #include <memory>
 
-namespace zs::capture::test {
+namespace zs::test {
 namespace {
 
 using zs::fakes::area;
 using zs::fakes::PaintMeter;
 
-class Repaint : public CaptureTest {
+class Repaint : public StartedWindowTest {
 protected:
     void SetUp() override {
-        CaptureTest::SetUp();
+        StartedWindowTest::SetUp();
         captureScreen();
         select(1500, 1500, 6000, 4500); // 300 x 200 pixels at (100, 100)
-        f().Label2.setVisible(false);   // only the rectangle and the lines change
+        f.Label2.setVisible(false);     // only the rectangle and the lines change
         // The test raises every tick itself: a real tick landing while the
         // events settle would move the outline between the measurements.
-        f().Timer1.setInterval(0);
+        f.Timer1.setInterval(0);
         settle();
-        spy = std::make_unique<PaintMeter>(f().FormScreenCapture.widget());
+        spy = std::make_unique<PaintMeter>(f.FormScreenCapture.widget());
     }
     static void settle() {
         for (int i = 0; i < 3; ++i) {
@@ -40,12 +40,12 @@ protected:
 TEST_F(Repaint, ANudgeTickRepaintsOnlyTheOldAndNewOutlines) {
     int moves = 0;
     for (int arrow : {1, 2, 3, 0}) {
-        f().capture.Image2_MouseDown(static_cast<std::int16_t>(arrow), 1, 0, 0, 0);
+        pressArrow(arrow);
         for (int tick = 0; tick < 6; ++tick) {
             spy->reset();
-            const QRegion before = f().Shape1.coverage();
-            f().Timer1.fire();
-            const QRegion after = f().Shape1.coverage();
+            const QRegion before = f.Shape1.coverage();
+            f.Timer1.fire();
+            const QRegion after = f.Shape1.coverage();
             moves += before != after ? 1 : 0;
             const QRegion got = painted();
             const QRegion strips = before.united(after);
@@ -56,7 +56,7 @@ TEST_F(Repaint, ANudgeTickRepaintsOnlyTheOldAndNewOutlines) {
             // rectangle would be 60000.
             EXPECT_LE(area(got), 2 * 2 * (300 + 200)) << arrow;
         }
-        f().capture.Image2_MouseUp(static_cast<std::int16_t>(arrow), 1, 0, 0, 0);
+        releaseArrow(arrow);
         settle();
     }
     // 10 twips a tick: at 15 twips per pixel most ticks move a pixel.
@@ -73,9 +73,9 @@ TEST_F(Repaint, TheCrossHairRepaintsOnlyTheStripsOfItsTwoLines) {
     settle();
     for (const auto& c : cases) {
         spy->reset();
-        const QRegion before = f().Line1[0].coverage().united(f().Line1[1].coverage());
+        const QRegion before = f.Line1[0].coverage().united(f.Line1[1].coverage());
         move(c.x, c.y, 0);
-        const QRegion after = f().Line1[0].coverage().united(f().Line1[1].coverage());
+        const QRegion after = f.Line1[0].coverage().united(f.Line1[1].coverage());
         const QRegion strips = before.united(after);
         const QRegion got = painted();
         EXPECT_TRUE(got.subtracted(strips).isEmpty())
@@ -87,4 +87,4 @@ TEST_F(Repaint, TheCrossHairRepaintsOnlyTheStripsOfItsTwoLines) {
 }
 
 } // namespace
-} // namespace zs::capture::test
+} // namespace zs::test

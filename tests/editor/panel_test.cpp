@@ -1,4 +1,4 @@
-#include "tests/files/window_fixture.h"
+#include "tests/support/window_fixture.h"
 
 #include <vector>
 
@@ -47,7 +47,7 @@ TEST_F(PanelTest, OpeningNeedsACropAndSetsPenWidth3KeepingTheMarkedOption) {
     EXPECT_EQ(f.Label4.caption(), "Label4");
     EXPECT_EQ(f.Text1[0].text(), "0000");
     EXPECT_EQ(f.Picture6.drawWidth(), 6);
-    cropOf(surface, QRect(100, 50, 64, 32));
+    showAndCrop(surface, QRect(100, 50, 64, 32));
     f.Command5.click();
     EXPECT_EQ(f.Picture6.drawWidth(), 3);
     EXPECT_TRUE(f.Option1[2].value());
@@ -61,7 +61,7 @@ TEST_F(PanelTest, OpeningNeedsACropAndSetsPenWidth3KeepingTheMarkedOption) {
 }
 
 TEST_F(PanelTest, BackAndEditKeepTheDrawingAndTheSizePanelsState) {
-    cropOf(surface, QRect(0, 0, 120, 90));
+    showAndCrop(surface, QRect(0, 0, 120, 90));
     f.Command5.click();
     stroke({{10, 10}, {100, 80}});
     const QImage drawn = f.Picture6.image();
@@ -78,7 +78,7 @@ TEST_F(PanelTest, BackAndEditKeepTheDrawingAndTheSizePanelsState) {
 }
 
 TEST_F(PanelTest, RestoreAfterDrawingAndResizingShowsTheUndrawnCrop) {
-    cropOf(surface, QRect(30, 40, 160, 120));
+    showAndCrop(surface, QRect(30, 40, 160, 120));
     f.Command5.click();
     type(0, "80");
     stroke({{5, 5}, {70, 50}});

@@ -1,4 +1,4 @@
-#include "tests/files/window_fixture.h"
+#include "tests/support/window_fixture.h"
 
 #include <vector>
 
@@ -10,7 +10,7 @@ protected:
     void SetUp() override {
         QImage white(200, 100, QImage::Format_RGB32);
         white.fill(Qt::white);
-        cropOf(white, white.rect());
+        showAndCrop(white, white.rect());
         f.Command5.click(); // "Restore" then gives this crop back
     }
 

@@ -1,4 +1,4 @@
-#include "tests/files/window_fixture.h"
+#include "tests/support/window_fixture.h"
 
 #include "editor/sizing.h"
 #include "services/errors.h"
@@ -41,7 +41,7 @@ TEST(LinkedSize, KeepsTheRatioRoundingTiesToEvenAndFailsWhereTheArithmeticDoes) 
 class ResizeTest : public WindowTest {
 protected:
     void SetUp() override {
-        cropOf(surface, QRect(0, 0, 640, 480));
+        showAndCrop(surface, QRect(0, 0, 640, 480));
         f.Command5.click(); // reference 640 x 480
     }
 };
@@ -88,7 +88,7 @@ TEST_F(ResizeTest, EveryApplyRepaintsTheCropAndClearsTheDrawing) {
 }
 
 TEST_F(ResizeTest, TheSelectedRegionIsScaledSmoothlyOntoTheCanvas) {
-    cropOf(surface, QRect(33, 21, 300, 200));
+    showAndCrop(surface, QRect(33, 21, 300, 200));
     f.Command5.click();
     type(0, "150");
     EXPECT_EQ(f.Picture6.image(),

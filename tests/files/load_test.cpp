@@ -1,4 +1,4 @@
-#include "tests/files/window_fixture.h"
+#include "tests/support/window_fixture.h"
 
 #include "formats/bmp.h"
 
@@ -98,7 +98,7 @@ TEST_F(LoadTest, ASmallPictureSitsTopLeftOnTheBackground) {
 }
 
 TEST_F(LoadTest, ScrollValuesFollowTheNewRangeAndCropsTheNewPicture) {
-    cropOf(surface, QRect(10, 10, 40, 30));
+    showAndCrop(surface, QRect(10, 10, 40, 30));
     load(writePicture("large.png", fakes::patternImage(QSize(3000, 2000))));
     f.HScroll1.setValue(10000);
     const QImage picture = fakes::patternImage(QSize(1500, 100)).mirrored(true, false);

@@ -1,4 +1,4 @@
-#include "tests/files/window_fixture.h"
+#include "tests/support/window_fixture.h"
 
 namespace zs::test {
 namespace {
@@ -6,7 +6,7 @@ namespace {
 using PrintCopyTest = WindowTest;
 
 TEST_F(PrintCopyTest, EachPressIsOneJobOfTheBoxsImageAtTheScreensResolution) {
-    cropOf(surface, QRect(20, 30, 64, 48));
+    showAndCrop(surface, QRect(20, 30, 64, 48));
     stroke({{0, 0}, {40, 40}}, kRightButton);
     f.Command12.click();
     f.Command12.click();
@@ -45,7 +45,7 @@ TEST_F(PrintCopyTest, APrinterFailureIsShownAndTheProgramGoesOn) {
 }
 
 TEST_F(PrintCopyTest, CopyReplacesTheClipboardWithTheEditedCanvas) {
-    cropOf(surface, QRect(0, 0, 100, 80));
+    showAndCrop(surface, QRect(0, 0, 100, 80));
     stroke({{20, 20}, {60, 20}});
     fake.log.clear();
     f.Command15.click();

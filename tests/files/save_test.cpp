@@ -1,4 +1,4 @@
-#include "tests/files/window_fixture.h"
+#include "tests/support/window_fixture.h"
 
 #include <QStandardPaths>
 
@@ -32,7 +32,7 @@ TEST_F(SaveTest, WithoutACropNoButtonOpensTheDialog) {
 }
 
 TEST_F(SaveTest, TheDialogProposesFilenameBmpInTheProgramFolder) {
-    cropOf(surface, QRect(10, 20, 30, 40));
+    showAndCrop(surface, QRect(10, 20, 30, 40));
     for (const SaveButton& b : kSaveButtons) {
         b.press(f); // cancelled: the fake answers nothing
     }
@@ -49,7 +49,7 @@ TEST_F(SaveTest, TheDialogProposesFilenameBmpInTheProgramFolder) {
 }
 
 TEST_F(SaveTest, AProgramFolderThatCannotTakeFilesOpensThePicturesFolder) {
-    cropOf(surface, QRect(0, 0, 8, 8));
+    showAndCrop(surface, QRect(0, 0, 8, 8));
     QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
     if (!QDir(pictures).exists()) {
         pictures = QDir::homePath();
@@ -63,7 +63,7 @@ TEST_F(SaveTest, AProgramFolderThatCannotTakeFilesOpensThePicturesFolder) {
 }
 
 TEST_F(SaveTest, ToolBarSavesTheCropAndTheEditorSavesTheDrawnCanvas) {
-    cropOf(surface, QRect(50, 60, 120, 80));
+    showAndCrop(surface, QRect(50, 60, 120, 80));
     stroke({{10, 10}, {100, 60}});
     fake.dialogs.answers = {path("crop"), path("crop.BMP"), path("canvas.jpg")};
     for (const SaveButton& b : kSaveButtons) {
@@ -78,7 +78,7 @@ TEST_F(SaveTest, ToolBarSavesTheCropAndTheEditorSavesTheDrawnCanvas) {
 }
 
 TEST_F(SaveTest, PathsLongerThan255CharactersAreSaved) {
-    cropOf(surface, QRect(0, 0, 3, 3));
+    showAndCrop(surface, QRect(0, 0, 3, 3));
     const QString deep =
         path(QString(100, u'a') + "/" + QString(100, u'b') + "/" + QString(60, u'c'));
     ASSERT_TRUE(QDir().mkpath(deep));
@@ -99,7 +99,7 @@ TEST_F(SaveTest, AFailedWriteIsShownAndTheProgramGoesOn) {
         {path("full.bmp"), "No space left on device"},   // a link to /dev/full
     };
     ASSERT_TRUE(QFile::link("/dev/full", path("full.bmp")));
-    cropOf(surface, QRect(0, 0, 100, 100));
+    showAndCrop(surface, QRect(0, 0, 100, 100));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.chosen.toStdString());
         fake.messages.errors.clear();
