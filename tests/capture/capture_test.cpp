@@ -140,7 +140,7 @@ TEST_F(Capture, AFailedCopyNamesTheReasonAndLeavesTheSurfaceAsItWas) {
         app::Form1 window(services.services);
         window.start();
         if (c.capturedBefore) {
-            window.Command1_Click(5);
+            window.Command1_Click(app::command1::kToolBarCapture);
             window.capture.FormScreenCapture_MouseDown(kLeftButton, 0, 150, 150);
             window.capture.FormScreenCapture_MouseUp(kLeftButton, 0, 300, 300);
         }
@@ -153,7 +153,7 @@ TEST_F(Capture, AFailedCopyNamesTheReasonAndLeavesTheSurfaceAsItWas) {
         services.capture.failure = QStringLiteral("The X server refused the screen copy.");
         services.log.clear();
 
-        window.Command1_Click(5);
+        window.Command1_Click(app::command1::kToolBarCapture);
 
         ASSERT_EQ(services.messages.errors.size(), 1U);
         EXPECT_TRUE(services.messages.errors[0].contains(services.capture.failure))
@@ -472,7 +472,7 @@ TEST_F(Capture, CropCopiesWhatLiesOnThePictureAndLeavesTheRestBackground) {
         f().Shape1.move(static_cast<float>(c.twips.x()), static_cast<float>(c.twips.y()),
                         static_cast<float>(c.twips.width()), static_cast<float>(c.twips.height()));
         fake.log.clear();
-        f().Command1_Click(3);
+        f().Command1_Click(app::command1::kSaveCrop);
         const QRect region(px(static_cast<float>(c.twips.x())), px(static_cast<float>(c.twips.y())),
                            px(static_cast<float>(c.twips.width())),
                            px(static_cast<float>(c.twips.height())));
@@ -492,7 +492,7 @@ TEST_F(Capture, CanvasWithItsOwnBackgroundShowsItWhereTheRegionLeavesThePicture)
     captureScreen();
     f().Picture6.setBackColor(0x0000FF00);
     f().Shape1.move(28500, 15900, 900, 900); // 60 x 60 pixels, 40 of them off each edge
-    f().Command1_Click(3);
+    f().Command1_Click(app::command1::kSaveCrop);
     const QRect region(1900, 1060, 60, 60);
     EXPECT_EQ(f().Picture2.image(), cropOf(screenContent(), region, holderBackground()));
     EXPECT_EQ(f().Picture6.image(), cropOf(screenContent(), region, QColor(0, 255, 0)));

@@ -31,7 +31,7 @@ TEST_F(CropOnClipboard, PastesAsPngAndBmpPixelForPixelEncodingEachOnce) {
     for (const auto& c : cases) {
         f().Shape1.move(static_cast<float>(c.twips.x()), static_cast<float>(c.twips.y()),
                         static_cast<float>(c.twips.width()), static_cast<float>(c.twips.height()));
-        f().Command1_Click(3);
+        f().Command1_Click(app::command1::kSaveCrop);
         ASSERT_NE(fake.clipboard.payload, nullptr) << c.what;
         ClipboardPayload& payload = *fake.clipboard.payload;
         EXPECT_EQ(payload.formats(),

@@ -51,7 +51,7 @@ protected:
 
 TEST_P(DevicePixels, ADragOverScreenPixelsCropsExactlyThosePixels) {
     app::Form1& f = *window;
-    f.Command1_Click(5);
+    f.Command1_Click(app::command1::kToolBarCapture);
     // The surface holds the screen's device pixels, every one of them.
     ASSERT_EQ(f.FormScreenCapture.imageSizePx(), device());
     EXPECT_EQ(f.FormScreenCapture.picture(), fake.capture.content);
@@ -88,7 +88,7 @@ TEST_P(DevicePixels, ADragOverScreenPixelsCropsExactlyThosePixels) {
 
 TEST_P(DevicePixels, APenLooksAsWideAtAnyScale) {
     app::Form1& f = *window;
-    f.Command1_Click(5);
+    f.Command1_Click(app::command1::kToolBarCapture);
     f.capture.FormScreenCapture_MouseDown(kLeftButton, 0, twips(0), twips(0));
     f.capture.FormScreenCapture_MouseUp(kLeftButton, 0, twips(200), twips(200));
     f.Command4.click(); // the whole screen, so the canvas is large
