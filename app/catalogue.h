@@ -1,29 +1,15 @@
 #pragma once
 
+#include "app/control_list.h"
 #include "form/controls.h"
 
 #include <optional>
 #include <span>
 
 // The window's controls in their design-time state: one row a control, each
-// container's children in stacking order (the first lies on top).
+// container's children in stacking order (the first lies on top). A row names
+// its control and container by id; the control's kind comes with its id.
 namespace zs::app {
-
-enum class Kind {
-    Frame,
-    PictureBox,
-    Label,
-    TextBox,
-    Button,
-    CheckBox,
-    OptionButton,
-    HScrollBar,
-    VScrollBar,
-    Timer,
-    Shape,
-    Line,
-    Image,
-};
 
 struct Rect {
     float left = 0, top = 0, width = 0, height = 0;
@@ -38,10 +24,9 @@ struct Range {
 };
 
 struct Row {
-    const char* name;
-    int index = -1; // -1: not a member of a control array
-    Kind kind;
-    const char* in = "Form1"; // the container
+    Id name;
+    int index = -1;         // -1: not a member of a control array
+    std::optional<Id> in{}; // the container; empty: the window itself
     int inIndex = -1;
     Rect pos{};
     const char* text = nullptr; // caption or text, UTF-8

@@ -1,200 +1,17 @@
 #include "app/form1.h"
 
-#include "app/catalogue.h"
 #include "app/module1.h"
 #include "form/numbers.h"
 #include "services/errors.h"
 
-#include <QFile>
-#include <QIcon>
-#include <QImage>
-
 namespace zs::app {
-
-namespace {
-
-QImage picture(const char* name, int size) {
-    if (QString::fromUtf8(name) == QLatin1String("start-panel")) {
-        return QImage(QStringLiteral(":/start-panel.jpg"));
-    }
-    return QImage(QStringLiteral(":/icons/%1-%2.png").arg(QString::fromUtf8(name)).arg(size));
-}
-
-// Every size of an icon that the assets hold.
-QIcon icon(const char* name) {
-    QIcon result;
-    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
-        const QString path =
-            QStringLiteral(":/icons/%1-%2.png").arg(QString::fromUtf8(name)).arg(size);
-        if (QFile::exists(path)) {
-            result.addFile(path, QSize(size, size));
-        }
-    }
-    return result;
-}
-
-} // namespace
-
-// ---------------------------------------------------------------- ControlSet
-
-ControlSet::ControlSet(Form& form) {
-    std::map<std::pair<std::string, int>, Container*> containers;
-    containers[{"Form1", -1}] = &form;
-    for (const Row& row : catalogue()) {
-        Container& in = *containers.at({row.in, row.inIndex});
-        const QString name = QString::fromUtf8(row.name);
-        std::unique_ptr<Control> made;
-        switch (row.kind) {
-        case Kind::Frame: {
-            auto c = std::make_unique<Frame>(form, in, name, row.index);
-            if (row.back) {
-                c->setBackColor(*row.back);
-            }
-            containers[{row.name, row.index}] = c.get();
-            made = std::move(c);
-            break;
-        }
-        case Kind::PictureBox: {
-            auto c = std::make_unique<PictureBox>(form, in, name, row.index);
-            if (row.back) {
-                c->setBackColor(*row.back);
-            }
-            containers[{row.name, row.index}] = c.get();
-            made = std::move(c);
-            break;
-        }
-        case Kind::Label: {
-            auto c = std::make_unique<Label>(form, in, name, row.index);
-            c->setCaption(QString::fromUtf8(row.text));
-            c->setFont(row.font);
-            c->setAlignment(row.align);
-            c->setForeColor(row.fore.value_or(kWindowText));
-            c->setBackColor(row.back);
-            made = std::move(c);
-            break;
-        }
-        case Kind::TextBox: {
-            auto c = std::make_unique<TextBox>(form, in, name, row.index);
-            c->setText(QString::fromUtf8(row.text));
-            c->setFont(row.font);
-            c->setAlignment(row.align);
-            c->setColors(row.fore.value_or(kWindowText), row.back.value_or(kWindowBackground));
-            made = std::move(c);
-            break;
-        }
-        case Kind::Button: {
-            auto c = std::make_unique<Button>(form, in, name, row.index);
-            c->setCaption(QString::fromUtf8(row.text != nullptr ? row.text : ""));
-            if (row.icon != nullptr) {
-                c->setIcon(icon(row.icon), row.iconSize);
-            }
-            c->setBackColor(row.back);
-            made = std::move(c);
-            break;
-        }
-        case Kind::CheckBox: {
-            auto c = std::make_unique<CheckBox>(form, in, name, row.index);
-            c->setCaption(QString::fromUtf8(row.text));
-            c->setColors(row.fore.value_or(kWindowText), row.back.value_or(kWindowBackground));
-            made = std::move(c);
-            break;
-        }
-        case Kind::OptionButton: {
-            auto c = std::make_unique<OptionButton>(form, in, name, row.index);
-            if (row.back) {
-                c->setBackColor(*row.back);
-            }
-            if (row.selected) {
-                c->setValue(true);
-            }
-            made = std::move(c);
-            break;
-        }
-        case Kind::HScrollBar:
-        case Kind::VScrollBar: {
-            auto c = std::make_unique<ScrollBar>(form, in, name, row.index,
-                                                 row.kind == Kind::HScrollBar ? Qt::Horizontal
-                                                                              : Qt::Vertical);
-            c->setMin(row.range.min);
-            c->setMax(row.range.max);
-            c->setSmallChange(row.range.smallChange);
-            c->setLargeChange(row.range.largeChange);
-            made = std::move(c);
-            break;
-        }
-        case Kind::Timer: {
-            auto t = std::make_unique<Timer>(form);
-            t->setInterval(row.interval);
-            m_timersByName[row.name] = t.get();
-            m_timers.push_back(std::move(t));
-            continue;
-        }
-        case Kind::Shape: {
-            auto c = std::make_unique<Shape>(form, in, name, row.index);
-            c->setBorderColor(row.border.value_or(kWindowText));
-            c->setBorderStyle(row.borderStyle);
-            c->setOpaque(row.opaque);
-            if (row.back) {
-                c->setBackColor(*row.back);
-            }
-            made = std::move(c);
-            break;
-        }
-        case Kind::Line: {
-            auto c = std::make_unique<Line>(form, in, name, row.index);
-            c->setEnds(row.ends.x1, row.ends.y1, row.ends.x2, row.ends.y2);
-            c->setBorderColor(row.border.value_or(kWindowText));
-            c->setBorderStyle(row.borderStyle);
-            c->setBorderWidth(row.lineWidth);
-            made = std::move(c);
-            break;
-        }
-        case Kind::Image: {
-            auto c = std::make_unique<Image>(form, in, name, row.index);
-            c->move(row.pos.left, row.pos.top, row.pos.width, row.pos.height);
-            if (row.icon != nullptr) {
-                c->setPicture(picture(row.icon, row.iconSize));
-            }
-            made = std::move(c);
-            break;
-        }
-        }
-        if (row.kind != Kind::Line && row.kind != Kind::Image) {
-            made->move(row.pos.left, row.pos.top, row.pos.width, row.pos.height);
-        }
-        made->setVisible(row.visible);
-        m_byName[{row.name, row.index}] = made.get();
-        m_controls.push_back(std::move(made));
-    }
-    for (const auto& [key, container] : containers) {
-        container->restack();
-    }
-}
-
-ControlSet::~ControlSet() {
-    // Children first: a container's widget owns its children's widgets.
-    while (!m_controls.empty()) {
-        m_controls.pop_back();
-    }
-}
-
-Control* ControlSet::find(const char* name, int index) const {
-    const auto it = m_byName.find({name, index});
-    return it == m_byName.end() ? nullptr : it->second;
-}
-
-Timer& ControlSet::timer(const char* name) const {
-    return *m_timersByName.at(name);
-}
-
-// ---------------------------------------------------------------- Form1
 
 namespace {
 std::unique_ptr<Form> makeForm(Services& services) {
     auto form = std::make_unique<Form>(services, QStringLiteral("Form1"));
     form->setCaption(QStringLiteral("Zentrim Screen"));
     form->setBackColor(0x00FFFFFF);
-    form->setIcon(icon("app"));
+    form->setIcon(assetIcon("app"));
     form->setClientSize(15555, 11550);
     return form;
 }
@@ -202,46 +19,13 @@ std::unique_ptr<Form> makeForm(Services& services) {
 
 Form1::Form1(Services& services)
     : m_services(services), m_form(makeForm(services)), m_set(*m_form), form(*m_form),
-      Frame12(m_set.get<Frame>("Frame12")), Frame7(m_set.get<Frame>("Frame7")),
-      Frame4(m_set.get<Frame>("Frame4")), Frame6(m_set.get<Frame>("Frame6")),
-      Frame3(m_set.get<Frame>("Frame3")), Frame5(m_set.get<Frame>("Frame5")),
-      Picture2(m_set.get<PictureBox>("Picture2")), Frame1(m_set.get<Frame>("Frame1")),
-      Command2(m_set.get<Button>("Command2")), HScroll1(m_set.get<ScrollBar>("HScroll1")),
-      VScroll1(m_set.get<ScrollBar>("VScroll1")), Picture1(m_set.get<PictureBox>("Picture1")),
-      Command19(m_set.get<Button>("Command19")), Command18(m_set.get<Button>("Command18")),
-      Picture9(m_set.array<PictureBox>("Picture9")), Command11(m_set.get<Button>("Command11")),
-      Shape5(m_set.get<Shape>("Shape5")), Label7(m_set.array<Label>("Label7")),
-      Shape4(m_set.array<Shape>("Shape4")), Picture3(m_set.get<PictureBox>("Picture3")),
-      Frame9(m_set.get<Frame>("Frame9")), Picture8(m_set.get<PictureBox>("Picture8")),
-      Picture5(m_set.get<PictureBox>("Picture5")), Picture7(m_set.get<PictureBox>("Picture7")),
-      Label4(m_set.get<Label>("Label4")), Label6(m_set.get<Label>("Label6")),
-      Label5(m_set.array<Label>("Label5")), Command7(m_set.get<Button>("Command7")),
-      Text1(m_set.array<TextBox>("Text1")), Frame10(m_set.get<Frame>("Frame10")),
-      Frame8(m_set.get<Frame>("Frame8")), Picture10(m_set.array<PictureBox>("Picture10")),
-      Picture11(m_set.array<PictureBox>("Picture11")),
-      Option1(m_set.array<OptionButton>("Option1")), Shape6(m_set.get<Shape>("Shape6")),
-      Line2(m_set.array<Line>("Line2")), Command16(m_set.get<Button>("Command16")),
-      Command8(m_set.get<Button>("Command8")), Command6(m_set.get<Button>("Command6")),
-      Command13(m_set.get<Button>("Command13")), Command14(m_set.get<Button>("Command14")),
-      Command15(m_set.get<Button>("Command15")), Picture6(m_set.get<PictureBox>("Picture6")),
-      Command1(m_set.array<Button>("Command1")), Command3(m_set.array<Button>("Command3")),
-      Timer1(m_set.timer("Timer1")), Image2(m_set.array<Image>("Image2")),
-      Command17(m_set.get<Button>("Command17")), Command12(m_set.get<Button>("Command12")),
-      Command10(m_set.get<Button>("Command10")), Check2(m_set.get<CheckBox>("Check2")),
-      Command9(m_set.get<Button>("Command9")), Command4(m_set.get<Button>("Command4")),
-      Command5(m_set.get<Button>("Command5")), Check1(m_set.get<CheckBox>("Check1")),
-      Image3(m_set.get<Image>("Image3")),
-      FormScreenCapture(m_set.get<PictureBox>("FormScreenCapture")),
-      Frame2(m_set.get<Frame>("Frame2")), Line1(m_set.array<Line>("Line1")),
-      Shape1(m_set.get<Shape>("Shape1")), Label2(m_set.get<Label>("Label2")),
-      Label1(m_set.array<Label>("Label1")), Image1(m_set.array<Image>("Image1")),
-      Label3(m_set.get<Label>("Label3")), Shape2(m_set.get<Shape>("Shape2")),
       capture(capture::Controls{form, Picture1, FormScreenCapture, HScroll1, VScroll1, Shape1,
                                 Line1[0], Line1[1], Label2, Check1, Frame3, Timer1, Picture2,
                                 Picture6},
               capture::Variables{SelStartX, SelStartY, NudgeX, NudgeY},
               capture::Routines{[this](float t) { Perimene(t); }, [this] { bringToFront(); },
-                                [this](std::int16_t i) { Command1_Click(i); }},
+                                [this] { Command1_Click(command1::kStartPanelCapture); },
+                                [this] { Command1_Click(command1::kSaveCrop); }},
               services),
       editor(editor::Controls{form, Frame4, Label4, Label6, Frame9, Text1[0], Text1[1], Picture6,
                               Shape6, Option1, Picture10, Picture2, FormScreenCapture, Shape1},
@@ -407,14 +191,14 @@ void Form1::Command19_Click() {
 
 void Form1::Command1_Click(std::int16_t Index) {
     switch (Index) {
-    case 1:
-    case 5:
+    case command1::kStartPanelCapture:
+    case command1::kToolBarCapture:
         capture.capture();
         break;
-    case 3:
+    case command1::kSaveCrop:
         capture.crop();
         break;
-    case 4:
+    case command1::kExit:
         form.quit(0);
         break;
     default:

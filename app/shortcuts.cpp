@@ -26,9 +26,9 @@ void Form1::wireShortcuts() {
         // the main view (the crop step that a finished selection runs).
         {Qt::CTRL | Qt::Key_C, editorInFront, pressOf(Command15)},
         {Qt::CTRL | Qt::Key_C, [=, this] { return mainInFront() && Picture2.visible(); },
-         pressOf(Command1[3])},
+         pressOf(Command1[command1::kSaveCrop])},
         {Qt::CTRL | Qt::Key_S, editorInFront, pressOf(Command8)},
-        {Qt::CTRL | Qt::Key_S, mainInFront, pressOf(Command3[0])},
+        {Qt::CTRL | Qt::Key_S, mainInFront, pressOf(Command3[command3::kToolBarSave])},
         {Qt::CTRL | Qt::Key_P, editorInFront, pressOf(Command13)},
         {Qt::CTRL | Qt::Key_P, mainInFront, pressOf(Command12)},
         {Qt::CTRL | Qt::Key_O, mainInFront, pressOf(Command9)},

@@ -76,7 +76,7 @@ void Handlers::capture() {
 }
 
 void Handlers::Command18_Click() {
-    r.Command1_Click(1);
+    r.Command1_ClickCapture();
 }
 
 // ---------------------------------------------------------------- crop
@@ -155,7 +155,7 @@ void Handlers::FormScreenCapture_MouseMove(std::int16_t Button, std::int16_t /*S
 void Handlers::FormScreenCapture_MouseUp(std::int16_t /*Button*/, std::int16_t /*Shift*/,
                                          float /*X*/, float /*Y*/) {
     c.Picture2.setVisible(true);
-    r.Command1_Click(3);
+    r.Command1_ClickSaveCrop();
     c.Frame3.setVisible(true);
 }
 
@@ -169,7 +169,7 @@ void Handlers::Command4_Click() {
     c.Shape1.setHeight(c.FormScreenCapture.height());
     c.Shape1.setVisible(true);
     c.Picture2.setVisible(true);
-    r.Command1_Click(3);
+    r.Command1_ClickSaveCrop();
 }
 
 // ---------------------------------------------------------------- arrow pad
@@ -205,7 +205,7 @@ void Handlers::Image2_MouseUp(std::int16_t /*Index*/, std::int16_t /*Button*/,
     v.NudgeX = 0;
     c.Timer1.setEnabled(false);
     c.Picture2.setVisible(true);
-    r.Command1_Click(3);
+    r.Command1_ClickSaveCrop();
 }
 
 void Handlers::Timer1_Timer() {

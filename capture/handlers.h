@@ -42,8 +42,10 @@ struct Variables {
 struct Routines {
     std::function<void(float)> Perimene;
     std::function<void()> bringToFront;
-    // Raises the shared Command1 click handler (index 3 is the crop).
-    std::function<void(std::int16_t)> Command1_Click;
+    // Raise the window's shared Command1 click handler as the start panel's
+    // "Capture" button does, and as the hidden "Save Crop" button (the crop).
+    std::function<void()> Command1_ClickCapture;
+    std::function<void()> Command1_ClickSaveCrop;
 };
 
 class Handlers {
@@ -51,9 +53,9 @@ public:
     Handlers(const Controls& controls, const Variables& variables, Routines routines,
              Services& services);
 
-    // Command1_Click with index 1 or 5.
+    // Command1_Click for either "Capture" button.
     void capture();
-    // Command1_Click with index 3.
+    // Command1_Click for the hidden "Save Crop" button.
     void crop();
     void Command18_Click();
 

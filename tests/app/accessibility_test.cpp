@@ -1,12 +1,17 @@
-#include "tests/app/form1_fixture.h"
+#include "app/accessibility.h"
+#include "app/catalogue.h"
+#include "tests/app/control_tree.h"
+#include "tests/support/window_fixture.h"
 
 #include <QAccessible>
 #include <QToolButton>
 
+#include <map>
+
 namespace zs::test {
 namespace {
 
-using AccessibilityTest = Form1Test;
+using AccessibilityTest = WindowTest;
 
 QAccessibleInterface* accessibleOf(QWidget* widget) {
     return QAccessible::queryAccessibleInterface(widget);
@@ -40,35 +45,66 @@ TEST_F(AccessibilityTest, EveryButtonHasATipAndIconButtonsAName) {
     EXPECT_EQ(iconOnly, 2); // the compact bar's two buttons
 }
 
-TEST_F(AccessibilityTest, NamesAndRolesAsAScreenReaderGetsThem) {
-    const struct {
-        const char* object;
-        QAccessible::Role role;
-        const char* name;
-    } cases[] = {
-        {"Form1", QAccessible::Window, "Zentrim Screen"},
-        {"Frame5", QAccessible::ToolBar, "Tool bar"},
-        {"Command1(5)", QAccessible::Button, "Capture"},
-        {"Command19", QAccessible::Button, "Restore"},
-        {"Command2", QAccessible::Button, "Top-left corner"},
-        {"Check1", QAccessible::CheckBox, "Square"},
-        {"Option1(2)", QAccessible::RadioButton, "Pen 6 pixels wide"},
-        {"Text1(0)", QAccessible::EditableText, "Width in pixels"},
-        {"HScroll1", QAccessible::ScrollBar, "Scroll across"},
-        {"Picture10(6)", QAccessible::Button, "Red"},
-        {"Picture9(8)", QAccessible::Button, "Dark teal"},
-        {"FormScreenCapture", QAccessible::Graphic, "Captured picture"},
-        {"Frame7", QAccessible::Grouping, "Settings"},
-    };
-    for (const auto& c : cases) {
-        QWidget* w = QString::fromUtf8(c.object) == "Form1"
-                         ? f.form.widget()
-                         : f.form.widget()->findChild<QWidget*>(QString::fromUtf8(c.object));
-        ASSERT_NE(w, nullptr) << c.object;
-        QAccessibleInterface* a = accessibleOf(w);
-        ASSERT_NE(a, nullptr) << c.object;
-        EXPECT_EQ(a->role(), c.role) << c.object;
-        EXPECT_EQ(a->text(QAccessible::Name), QString::fromUtf8(c.name)) << c.object;
+// The role each kind of windowed control has for a screen reader; frames and
+// picture boxes are groups unless their description gives another role.
+QAccessible::Role roleOf(app::Kind kind) {
+    switch (kind) {
+    case app::Kind::Button:
+        return QAccessible::Button;
+    case app::Kind::CheckBox:
+        return QAccessible::CheckBox;
+    case app::Kind::OptionButton:
+        return QAccessible::RadioButton;
+    case app::Kind::TextBox:
+        return QAccessible::EditableText;
+    case app::Kind::HScrollBar:
+    case app::Kind::VScrollBar:
+        return QAccessible::ScrollBar;
+    default:
+        return QAccessible::Grouping;
+    }
+}
+
+// Each windowed control reaches a screen reader with the name, tip and role
+// its description gives, or else its caption, no tip and its kind's role;
+// each description names a windowed control, once.
+TEST_F(AccessibilityTest, EveryControlAsItsDescriptionSays) {
+    QAccessibleInterface* window = accessibleOf(f.form.widget());
+    EXPECT_EQ(window->role(), QAccessible::Window);
+    EXPECT_EQ(window->text(QAccessible::Name), f.form.caption());
+    EXPECT_EQ(f.form.caption(), QStringLiteral("Zentrim Screen"));
+
+    const ControlTree tree(f.form);
+    std::map<ControlKey, app::Description> described;
+    for (const app::Description& d : app::descriptions()) {
+        const ControlKey key = keyOf(d.name, d.index);
+        EXPECT_TRUE(described.emplace(key, d).second) << describe(key) << " described twice";
+        EXPECT_EQ(tree.count.count(key), 1U) << describe(key) << " is not a control";
+    }
+    for (const app::Row& row : app::catalogue()) {
+        const ControlKey key = keyOf(row.name, row.index);
+        auto* windowed = dynamic_cast<WindowedControl*>(
+            app::kindOf(row.name) == app::Kind::Timer ? nullptr : tree.byKey.at(key));
+        if (windowed == nullptr) {
+            continue; // drawn by its container, not seen by a screen reader
+        }
+        const std::string which = describe(key);
+        QAccessibleInterface* a = accessibleOf(windowed->widget());
+        ASSERT_NE(a, nullptr) << which;
+        const auto d = described.find(key);
+        const bool isDescribed = d != described.end();
+        if (isDescribed && !d->second.accessible.isEmpty()) {
+            EXPECT_EQ(a->text(QAccessible::Name), d->second.accessible) << which;
+        } else {
+            EXPECT_EQ(a->text(QAccessible::Name), windowed->widget()->property("text").toString())
+                << which << ": its caption";
+        }
+        const QString tip = isDescribed ? d->second.tip : QString();
+        EXPECT_EQ(windowed->widget()->toolTip(), tip) << which;
+        EXPECT_EQ(a->text(QAccessible::Description), tip) << which;
+        const bool givenRole = isDescribed && d->second.role != QAccessible::NoRole &&
+                               dynamic_cast<Container*>(windowed) != nullptr;
+        EXPECT_EQ(a->role(), givenRole ? d->second.role : roleOf(app::kindOf(row.name))) << which;
     }
 }
 

@@ -51,8 +51,8 @@ TEST_F(WindowStateTest, PerimeneWithZeroOrLessProcessesNothing) {
 TEST_F(WindowStateTest, ExitDuringAWaitStopsTheWaitingHandler) {
     // "Exit" pressed while the capture waits for the window to leave the
     // screen: nothing after the wait runs, no copy is taken.
-    fake.pump.onPass = [&] { f.Command1_Click(4); };
-    f.form.run("Click", [&] { f.Command1_Click(5); });
+    fake.pump.onPass = [&] { f.Command1_Click(app::command1::kExit); };
+    f.form.run("Click", [&] { f.Command1_Click(app::command1::kToolBarCapture); });
     EXPECT_TRUE(fake.application.quit);
     EXPECT_EQ(fake.application.code, 0);
     EXPECT_EQ(fake.capture.grabs, 0);
@@ -110,7 +110,7 @@ TEST_F(WindowStateTest, ExitEndsWithStatusZeroOtherIndexesDoNothing) {
     f.Command1_Click(2);
     f.Command1_Click(0);
     EXPECT_FALSE(fake.application.quit);
-    f.Command1_Click(4);
+    f.Command1_Click(app::command1::kExit);
     EXPECT_TRUE(fake.application.quit);
     EXPECT_EQ(fake.application.code, 0);
 }

@@ -140,7 +140,7 @@ TEST_F(Capture, AFailedCopyNamesTheReasonAndLeavesTheSurfaceAsItWas) {
         app::Form1 window(services.services);
         window.start();
         if (c.capturedBefore) {
-            window.Command1_Click(5);
+            window.Command1_Click(app::command1::kToolBarCapture);
             window.capture.FormScreenCapture_MouseDown(kLeftButton, 0, 150, 150);
             window.capture.FormScreenCapture_MouseUp(kLeftButton, 0, 300, 300);
         }
@@ -153,7 +153,7 @@ TEST_F(Capture, AFailedCopyNamesTheReasonAndLeavesTheSurfaceAsItWas) {
         services.capture.failure = QStringLiteral("The X server refused the screen copy.");
         services.log.clear();
 
-        window.Command1_Click(5);
+        window.Command1_Click(app::command1::kToolBarCapture);
 
         ASSERT_EQ(services.messages.errors.size(), 1U);
         EXPECT_TRUE(services.messages.errors[0].contains(services.capture.failure))

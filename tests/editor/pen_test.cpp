@@ -57,7 +57,7 @@ TEST_F(PenTest, EachSegmentTakesTheSampleColourOfTheMoment) {
     f.editor.Picture10_Click(5); // blue while the pen is up: only the sample changes
     EXPECT_EQ(f.Shape6.backColor(), 0x00FF0000u);
     EXPECT_EQ(count(kRed) + count(0xFF0000FF), 0);
-    f.Command1_Click(3); // a crop of the pattern
+    f.Command1_Click(app::command1::kSaveCrop); // a crop of the pattern
     f.editor.Picture10_Click(4);
     stroke({{10, 50}, {190, 50}});
     const QImage img = f.Picture6.image();

@@ -106,7 +106,7 @@ TEST_F(LoadTest, ScrollValuesFollowTheNewRangeAndCropsTheNewPicture) {
     EXPECT_EQ(f.HScroll1.value(), 7300); // the new maximum
     EXPECT_EQ(f.FormScreenCapture.left(), -7300);
     EXPECT_EQ(f.Picture2.image(), surface.copy(10, 10, 40, 30)); // untouched by the load
-    f.Command1_Click(3);
+    f.Command1_Click(app::command1::kSaveCrop);
     EXPECT_EQ(f.Picture2.image(), picture.copy(10, 10, 40, 30));
 }
 

@@ -16,8 +16,8 @@ struct SaveButton {
 };
 
 const std::vector<SaveButton> kSaveButtons = {
-    {"Command3(0)", [](app::Form1& f) { f.Command3[0].click(); }},
-    {"Command3(1)", [](app::Form1& f) { f.Command3[1].click(); }},
+    {"Command3(0)", [](app::Form1& f) { f.Command3[app::command3::kToolBarSave].click(); }},
+    {"Command3(1)", [](app::Form1& f) { f.Command3[app::command3::kStartPanelSave].click(); }},
     {"Command8", [](app::Form1& f) { f.Command8.click(); }},
 };
 
@@ -56,7 +56,7 @@ TEST_F(SaveTest, AProgramFolderThatCannotTakeFilesOpensThePicturesFolder) {
     }
     for (const QString& folder : {QStringLiteral("/proc/self"), path("not-there")}) {
         fake.application.folder = folder;
-        f.Command3[0].click();
+        f.Command3[app::command3::kToolBarSave].click();
         EXPECT_EQ(fake.dialogs.requests.back().initialDir, pictures) << folder.toStdString();
         EXPECT_EQ(fake.dialogs.requests.back().proposedName, "filename.bmp");
     }
@@ -83,7 +83,7 @@ TEST_F(SaveTest, PathsLongerThan255CharactersAreSaved) {
         path(QString(100, u'a') + "/" + QString(100, u'b') + "/" + QString(60, u'c'));
     ASSERT_TRUE(QDir().mkpath(deep));
     fake.dialogs.answers = {deep + "/shot"};
-    f.Command3[0].click();
+    f.Command3[app::command3::kToolBarSave].click();
     EXPECT_GT(deep.size(), 255);
     EXPECT_EQ(readImage(deep + "/shot.bmp"), surface.copy(0, 0, 3, 3));
 }
@@ -104,7 +104,7 @@ TEST_F(SaveTest, AFailedWriteIsShownAndTheProgramGoesOn) {
         SCOPED_TRACE(c.chosen.toStdString());
         fake.messages.errors.clear();
         fake.dialogs.answers = {c.chosen};
-        f.Command3[0].click();
+        f.Command3[app::command3::kToolBarSave].click();
         ASSERT_EQ(fake.messages.errors.size(), 1u);
         EXPECT_TRUE(fake.messages.errors[0].contains(c.chosen))
             << fake.messages.errors[0].toStdString();

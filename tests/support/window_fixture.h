@@ -62,7 +62,7 @@ protected:
     }
 
     // "Capture" on the tool bar.
-    void captureScreen() { f.Command1_Click(5); }
+    void captureScreen() { f.Command1_Click(app::command1::kToolBarCapture); }
     // The mouse on the capture surface, in twips.
     void press(float x, float y, std::int16_t button = kLeftButton) {
         f.capture.FormScreenCapture_MouseDown(button, 0, x, y);
@@ -90,7 +90,7 @@ protected:
     void cropAt(const QRectF& twips) {
         f.Shape1.move(static_cast<float>(twips.x()), static_cast<float>(twips.y()),
                       static_cast<float>(twips.width()), static_cast<float>(twips.height()));
-        f.Command1_Click(3);
+        f.Command1_Click(app::command1::kSaveCrop);
     }
     // Puts `picture` on the capture surface and crops its pixel rectangle
     // `px`, with the holder shown as after a finished selection.
