@@ -4,10 +4,12 @@
 # manager), the way the end-to-end tests make one.
 set -euo pipefail
 build=$(realpath "${1:?usage: $0 BUILD_DIR [none]}")
+# shellcheck disable=SC2034 # read by x11_start_desktop
 E2E_WM=${2:-openbox}
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=e2e/lib.sh
 source "$here/../e2e/lib.sh"
+e2e_use x11
 trap e2e_cleanup EXIT
-e2e_start_desktop
+x11_start_desktop
 ZENTRIM_APP=$build/app/zentrim-screen "$build/bench/capture_latency_bench"

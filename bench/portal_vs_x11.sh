@@ -9,12 +9,12 @@
 # Extra Google Benchmark flags go in PORTAL_BENCH_ARGS.
 # shellcheck disable=SC2034 # read by run-scenario.sh
 E2E_DESKTOP=wayland
+e2e_use x11 # the X server beside the Wayland desktop
 
 scenario() {
-  wl_grant_screenshot
-  wait_for 30 "the screenshot portal to start" wl_portal_has_screenshot
+  wl_portal_ready
   wl_set_background "$(e2e_pattern_file)"
-  e2e_start_desktop # Xvfb + openbox; sets DISPLAY
+  x11_start_desktop # Xvfb + openbox; sets DISPLAY
   e2e_set_background
   # The bench runs as the desktop's user; it reaches the X server through
   # its abstract socket (the private /tmp hides the socket file).

@@ -23,8 +23,7 @@ _latency_toolbar_shown() { [[ $(wl_pixel 108 1040) == FFFFFF ]]; }
 
 scenario() {
   local runs=${LATENCY_RUNS:-7}
-  wl_grant_screenshot
-  wait_for 30 "the screenshot portal to start" wl_portal_has_screenshot
+  wl_portal_ready
   local a=$E2E_TMP/bg-a.png
   "$IM_CONVERT" -size 1920x1080 xc:'#3366CC' "PNG24:$a"
   wl_set_background "$a"
@@ -61,5 +60,4 @@ scenario() {
   e2e_log "click to copy shown over $runs captures: median $(sed -n "$(((runs + 1) / 2))p" <<<"$sorted") ms, min $(head -n 1 <<<"$sorted") ms, max $(tail -n 1 <<<"$sorted") ms"
 }
 
-WL_CAPTURE_BUTTON=(56 1043)
 WL_SPAWNED_BG=

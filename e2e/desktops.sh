@@ -1,10 +1,13 @@
 # shellcheck shell=bash
 # The capture checked on other desktops than the usual one: several
 # monitors, 16-bit colour, no window manager, other dots per inch, Qt scale
-# factors. Sourced by e2e/lib.sh. A scenario chooses its desktop with
-# E2E_SCREEN_W, E2E_SCREEN_H, E2E_SCREEN_DEPTH and E2E_WM at its top level,
-# sets the monitors and the wallpaper once, then checks one or more runs of
-# the program on that one desktop with check_capture_here.
+# factors. Sourced by `e2e_use desktops` at a desktop_* scenario's top
+# level; brings the X11 desktop (e2e/x11.sh). A scenario chooses its desktop
+# with E2E_SCREEN_W, E2E_SCREEN_H, E2E_SCREEN_DEPTH and E2E_WM at its top
+# level, sets the monitors and the wallpaper once, then checks one or more
+# runs of the program on that one desktop with check_capture_here.
+
+e2e_use x11
 
 # set_two_monitors: splits the 3840-pixel-wide screen into LEFT and RIGHT,
 # 1920 each, with RIGHT the primary one (Qt's primary screen), at 1920,0.
@@ -64,7 +67,10 @@ images_alike() {
     return
   fi
   local sa sb out rc=0
-  sa=$(image_size "$1") && sb=$(image_size "$2") || { echo "unreadable"; return 1; }
+  if ! sa=$(image_size "$1") || ! sb=$(image_size "$2"); then
+    echo "unreadable"
+    return 1
+  fi
   [[ $sa == "$sb" ]] || { echo "size ${sa/ /x} vs ${sb/ /x}"; return 1; }
   out=$("$IM_COMPARE" -metric AE -fuzz "${3:-1%}" "$1" "$2" null: 2>&1) || rc=$?
   ((rc <= 1)) || { echo "compare failed: $out"; return 1; }
@@ -156,12 +162,6 @@ _clipboard_is_reference() { # X Y W H
   clipboard_png "$E2E_TMP/clipboard.png" || return 1
   reference_crop "$1" "$2" "$3" "$4" "$E2E_TMP/expected.png"
   images_alike "$E2E_TMP/expected.png" "$E2E_TMP/clipboard.png" >"$E2E_TMP/last-compare.txt"
-}
-
-# app_stop: ends the program started by app_start, if it still runs.
-app_stop() {
-  _stop_pid "$APP_PID"
-  APP_PID='' APP_WIN=''
 }
 
 # check_capture_paths PX PY W H [SHM]: the X11 capture tests

@@ -3,7 +3,8 @@
 # truth is known, so that a scenario failure means the program is wrong and
 # not the harness: the background picture, pixel reading, image comparison,
 # window geometry and frame extents, clicks landing on the right client
-# pixel, and frame-corner and Alt+right-button resizing. Needs no program.
+# pixel, frame-corner and Alt+right-button resizing, and the clean-up and
+# failure-report hooks the library's parts register. Needs no program.
 
 _probe_window() { # _probe_window NAME GEOMETRY LOG: an xev window; sets PROBE
   xev -geometry "$2" -name "$1" </dev/null >"$3" 2>&1 &
@@ -28,7 +29,32 @@ _elapsed_ms() { # _elapsed_ms CMD...: runs CMD, prints how long it took
   echo $(($(date +%s%3N) - t0))
 }
 
+_hook_a() { printf 'a '; }
+_hook_b() { printf 'b '; return 1; }
+
 scenario() {
+  # The hooks: the X11 desktop registered its clean-up and failure report;
+  # clean-ups run last registered first, each once, on past one that fails,
+  # and are gone once run.
+  [[ " ${E2E_CLEANUPS[*]} " == *" x11_stop_desktop "* ]] ||
+    fail "the X11 desktop registered no clean-up: ${E2E_CLEANUPS[*]}"
+  [[ " ${E2E_FAILURE_REPORTS[*]} " == *" x11_report_failure "* ]] ||
+    fail "the X11 desktop registered no failure report: ${E2E_FAILURE_REPORTS[*]}"
+  local order
+  order=$(
+    E2E_CLEANUPS=()
+    e2e_on_cleanup _hook_a
+    e2e_on_cleanup _hook_b
+    e2e_on_cleanup _hook_a
+    e2e_run_cleanups 2>/dev/null
+    printf '| '
+    e2e_run_cleanups
+  )
+  assert_eq "b a | " "$order" "what e2e_run_cleanups ran, twice"
+  x11_report_failure >/dev/null
+  [[ -s $E2E_TMP/final-screen.png ]] || fail "the X11 failure report saved no picture of the screen"
+  rm -f "$E2E_TMP/final-screen.png"
+
   # Waiting gives up after the time asked for, not sooner or much later
   # (3 s is past what a 32-bit count of nanoseconds can hold).
   local limits timeout lo hi took

@@ -1,8 +1,9 @@
 # shellcheck shell=bash
 # shellcheck disable=SC2034 # the ZS_* places are used by the scenarios
-# Helpers that know the program's main window: where its controls are, and
-# the steps the scenarios share (start it ready for clicks, capture, select,
-# load a file, exit, close). Sourced by e2e/lib.sh, whose helpers they use.
+# Helpers that know the program's main window on the X11 desktop: where its
+# controls are, and the steps the scenarios share (start it ready for clicks,
+# capture, select, load a file, answer a message, draw in the editor, exit,
+# close). Sourced by e2e/x11.sh, whose helpers they use.
 
 # Places in the main window, client pixels at its start-up size (1037 x 770).
 ZS_CLIENT_W=1037
@@ -25,16 +26,21 @@ app_launch() {
     client_pixel_is "$APP_WIN" 16 16 FFFFFF
 }
 
-# launch_and_select [ARGS...]: how most scenarios that work on a crop begin:
-# the pattern as the background, the program started (with ARGS) and its
-# Capture pressed, and a drag from client 100,100 to 300,250 (200 x 150
-# pixels). Sets APP_PID, APP_WIN, and APP_CLIENT_W and APP_CLIENT_H, the
-# client area's size.
-launch_and_select() {
+# launch_and_capture [ARGS...]: the pattern as the background, the program
+# started (with ARGS) and its Capture pressed. Sets APP_PID, APP_WIN, and
+# APP_CLIENT_W and APP_CLIENT_H, the maximised client area's size.
+launch_and_capture() {
   e2e_set_background
   app_launch "$@"
   capture_screen "$APP_WIN"
   read -r _ _ APP_CLIENT_W APP_CLIENT_H < <(win_client_geometry "$APP_WIN")
+}
+
+# launch_and_select [ARGS...]: how most scenarios that work on a crop begin:
+# launch_and_capture, then a drag from client 100,100 to 300,250 (200 x 150
+# pixels).
+launch_and_select() {
+  launch_and_capture "$@"
   drag_client "$APP_WIN" 100 100 300 250
 }
 
@@ -49,6 +55,18 @@ load_file() {
 load_picture() {
   load_file "$1" "$2"
   wait_for 10 "the surface to show the loaded picture" client_pixel_is_not "$1" 16 16 FFFFFF
+}
+
+# crop_loaded_picture WIN X Y W H REFERENCE WHAT: with a picture loaded,
+# drags over W x H pixels from client X,Y and waits for the clipboard to hold
+# that part of REFERENCE (the picture as the surface should show it; its
+# crop goes to $E2E_TMP/expected.png). WHAT names the wait in the failure.
+crop_loaded_picture() {
+  local win=$1 x=$2 y=$3 w=$4 h=$5
+  "$IM_CONVERT" "$6" -crop "${w}x${h}+${x}+${y}" +repage PNG24:"$E2E_TMP/expected.png"
+  xdotool mousemove --sync 0 0
+  drag_client "$win" "$x" "$y" $((x + w)) $((y + h))
+  wait_for 5 "$7" clipboard_is_like "$E2E_TMP/expected.png"
 }
 
 # clipboard_is_like EXPECTED.png: the clipboard's picture has EXPECTED's
@@ -126,11 +144,17 @@ client_shows_pattern() {
   [[ $(images_identical "$E2E_TMP/pattern-region.png" "$E2E_TMP/client-region.png") == 0 ]]
 }
 
+# dialog_window TITLE: waits up to 10 s for a visible window titled TITLE
+# and prints its id (nothing if none came).
+dialog_window() {
+  timeout 10 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1 || true
+}
+
 # type_into_dialog TITLE TEXT: waits for the dialog titled TITLE, replaces
 # its name field with TEXT, presses Return and waits for the dialog to close.
 type_into_dialog() {
   local dialog
-  dialog=$(timeout 10 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1) || true
+  dialog=$(dialog_window "$1")
   [[ -n $dialog ]] || fail "no dialog titled '$1'"
   xdotool windowactivate --sync "$dialog" 2>/dev/null || true
   xdotool key --clearmodifiers ctrl+a
@@ -141,3 +165,32 @@ type_into_dialog() {
 
 # no_window_named TITLE: no visible window has that title.
 no_window_named() { ! xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
+
+# message_box WIN: prints a visible window other than WIN with the program's
+# title, its message box, if there is one. (A search that waits for the
+# title returns the main window at once: poll with has_message_box.)
+message_box() {
+  local ids
+  ids=$(xdotool search --onlyvisible --name "^${E2E_WINDOW_TITLE}\$" 2>/dev/null | grep -vx "$1") || return 1
+  head -n 1 <<<"$ids"
+}
+has_message_box() { [[ -n $(message_box "$1") ]]; }
+no_message_box() { ! has_message_box "$1"; }
+
+# close_message_box WIN: answers the message box over WIN with Return and
+# waits for it to close.
+close_message_box() {
+  local box
+  box=$(message_box "$1") || true
+  xdotool windowactivate --sync "$box" 2>/dev/null || true
+  xdotool key Return
+  wait_for 5 "the message to close" no_message_box "$1"
+}
+
+# draw_stroke WIN: in the editor, a red stroke across the canvas (client
+# 36,91 to 196,91: 75 pixels down the canvas, with the 3-pixel pen), waited
+# for on the screen.
+draw_stroke() {
+  drag_client "$1" 36 91 196 91 1 16
+  wait_for 5 "the stroke to show" client_pixel_is "$1" 116 91 FF0000
+}

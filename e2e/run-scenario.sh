@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # run-scenario.sh SCENARIO [APP]
 #
-# Runs one end-to-end scenario on a private desktop: sources SCENARIO (a file
-# defining a function `scenario`), starts Xvfb and openbox (or, when the file
-# sets E2E_DESKTOP=wayland, headless sway: e2e/wayland.sh), runs it, and
-# prints "PASS name" or "FAIL name: reason". Everything started is stopped
-# and the temporary directory removed on the way out; after a failure the
-# screenshots and logs are copied to ./e2e-artifacts/NAME/ (the working
-# directory is the build's e2e folder under ctest).
+# Runs one end-to-end scenario on a private desktop: sources the library's
+# core (e2e/lib.sh) and SCENARIO (a file defining a function `scenario`),
+# then the desktop's part of the library and starts the desktop: Xvfb and
+# openbox (e2e/x11.sh), or, when the file sets E2E_DESKTOP=wayland, headless
+# sway (e2e/wayland.sh); runs the scenario and prints "PASS name" or
+# "FAIL name: reason". Everything started is stopped and the temporary
+# directory removed on the way out; after a failure each started desktop
+# saves its screenshots and logs (its e2e_on_failure report), which are
+# copied with the scenario's to ./e2e-artifacts/NAME/ (the working directory
+# is the build's e2e folder under ctest).
 #
 # APP is the program under test (exported as $APP for the scenario); the
 # harness's own check needs none.
@@ -64,24 +67,7 @@ _finish() {
     echo "PASS $E2E_NAME"
     exit 0
   fi
-  if [[ -n $XVFB_PID ]] && ! _pid_gone "$XVFB_PID"; then
-    screenshot "$E2E_TMP/final-screen.png" 2>/dev/null || true
-    if [[ -n $APP_WIN ]] && win_exists "$APP_WIN"; then
-      {
-        echo "window $APP_WIN"
-        echo "client: $(win_client_geometry "$APP_WIN")"
-        echo "frame extents: $(win_frame_extents "$APP_WIN")"
-        echo "state: $(win_state "$APP_WIN" | tr '\n' ' ')"
-        echo "map state: $(win_map_state "$APP_WIN")"
-      } >"$E2E_TMP/final-window.txt" 2>&1
-      cat "$E2E_TMP/final-window.txt"
-    fi
-  fi
-  if [[ -n $WL_SESSION_PID ]]; then
-    wl_screenshot "$E2E_TMP/final-screen.png" 2>/dev/null || true
-    wl_run swaymsg -t get_tree >"$E2E_TMP/final-tree.txt" 2>&1 || true
-    cp "$WL_DIR"/*.log "$E2E_TMP/" 2>/dev/null || true
-  fi
+  e2e_report_failure
   if [[ -s $E2E_TMP/app.log ]]; then
     echo "--- last lines of the program's output ---"
     tail -n 20 "$E2E_TMP/app.log"
@@ -112,14 +98,21 @@ trap _finish EXIT
 WATCHDOG_PID=$!
 
 # Read first: a scenario may choose its desktop (E2E_DESKTOP=wayland for the
-# headless sway of e2e/wayland.sh; on X11 E2E_SCREEN_*, E2E_WM).
+# headless sway of e2e/wayland.sh; on X11 E2E_SCREEN_*, E2E_WM) and source
+# other parts of the library (e2e_use printing).
 E2E_DESKTOP=x11
 # shellcheck disable=SC1090
 source "$SCENARIO"
 declare -F scenario >/dev/null || fail "$SCENARIO defines no function 'scenario'"
 case $E2E_DESKTOP in
-  x11) e2e_start_desktop ;;
-  wayland) wl_start_desktop "$E2E_SCREEN_W" "$E2E_SCREEN_H" ;;
+  x11)
+    e2e_use x11
+    x11_start_desktop
+    ;;
+  wayland)
+    e2e_use wayland
+    wl_start_desktop "$E2E_SCREEN_W" "$E2E_SCREEN_H"
+    ;;
   *) fail "unknown E2E_DESKTOP '$E2E_DESKTOP'" ;;
 esac
 scenario

@@ -1,14 +1,16 @@
 # shellcheck shell=bash
+# shellcheck disable=SC2034 # APP_STATUS, WL_TMP and the WL_* places: read by lib.sh and the scenarios
 # A private Wayland desktop for the end-to-end scenarios: headless sway with
 # a D-Bus session, PipeWire and the desktop portal (xdg-desktop-portal with
-# its wlr and gtk backends), run as an unprivileged user. Sourced by
-# e2e/lib.sh; a scenario asks for it with E2E_DESKTOP=wayland at its top
-# level, and run-scenario.sh then calls wl_start_desktop instead of starting
-# Xvfb.
+# its wlr and gtk backends), run as an unprivileged user, and the program
+# on it. Sourced by e2e_use wayland; a scenario asks for it with
+# E2E_DESKTOP=wayland at its top level, and run-scenario.sh then sources this
+# file and calls wl_start_desktop instead of starting Xvfb. Needs e2e/lib.sh.
 #
 # Functions (every wait is bounded):
 #   wl_start_desktop [W H]    start the desktop (default 1920x1080); sets
-#                             WL_DISPLAY, WL_USER, WL_ENV
+#                             WL_DISPLAY, WL_USER, WL_ENV; registers
+#                             wl_stop_desktop and wl_report_failure
 #   wl_run CMD...             run CMD as the desktop's user, in its session
 #                             (Wayland, D-Bus, sway IPC, private /tmp)
 #   wl_spawn CMD...           the same in the background; the PID is kept in
@@ -17,28 +19,39 @@
 #   wl_activation_env VAR=... add variables to what D-Bus-started services see
 #   wl_grant_screenshot       let the portal take screenshots without asking
 #   wl_portal_has_screenshot  the portal is up and offers screenshots
+#   wl_portal_ready           grant screenshots, wait for the portal
 #   wl_set_background FILE    show FILE one to one on the output (swaybg) and
 #                             wait until a screenshot shows exactly it
 #   wl_app_start [ARGS...]    start $APP on Qt's wayland platform (APP_PID),
 #                             with the variables in WL_APP_ENV (VAR=VALUE)
 #   wl_app_window [TIMEOUT]   wait for its visible window; sets APP_RECT to
 #                             "X Y W H" of the client area on the output
+#   wl_app_launch [ARGS...]   both, then wait for the start panel
 #   wl_pointer_to X Y         move the pointer (output coordinates; through
 #                             the helper wl-pointer-device, a virtual mouse)
 #   wl_click X Y              left click; wl_press/wl_release [BUTTON]
 #   wl_drag X0 Y0 X1 Y1 [STEPS]  press, move in steps, release
 #   wl_screenshot FILE [X Y W H] the output, or a region of it (grim)
-#   wl_pixel X Y              RRGGBB on the output now
+#   wl_pixel X Y              RRGGBB on the output now; wl_pixel_is X Y RRGGBB
+#   wl_region_is_pattern X Y W H  that region of the output is the pattern's
 #   wl_same_but_cursor A B    two output pictures agree but for the corner
 #                             where the parked cursor is drawn
 #   wl_clipboard_types        the clipboard's MIME types, one per line
 #   wl_clipboard_save TYPE FILE  the clipboard's data of TYPE into FILE
-#   wl_stop_desktop           stop everything started here (also called by
+#   wl_clipboard_is_pattern TYPE X Y W H  the clipboard's TYPE picture is
+#                             that part of the pattern
+#   wl_clipboard_is_text TEXT the clipboard holds TEXT
+#   wl_stop_desktop           stop everything started here (run by
 #                             e2e_cleanup)
+#   wl_report_failure         save a screenshot, sway's tree and the logs
+#                             (run by run-scenario.sh when a scenario fails)
 #
 # The program runs from a copy in $WL_DIR/bin ($WL_APP), since the build may
 # lie where the desktop's user cannot enter. sway tiles it over the whole
 # output, so client and output coordinates coincide.
+#
+# The session leader is e2e/wayland-session.sh, which makes the mounts
+# described below and starts the bus, PipeWire and sway.
 #
 # When the tests run as root (CI), the desktop runs as the system user
 # zentrim-e2e-wl (created on first use: sway refuses to run as root) inside
@@ -66,6 +79,11 @@ WL_DIR=         # $E2E_TMP/wl: runtime dir, home, private /tmp, binaries
 WL_SPAWNED=
 WL_OUTPUT=HEADLESS-1
 WL_SYSTEM_USER=zentrim-e2e-wl
+
+# Client places in the program's window, which sway tiles over the whole
+# 1920x1080 output.
+WL_CAPTURE_BUTTON=(56 1043)
+WL_EXIT_BUTTON=(1863 1043)
 
 # wl_tool_path: the pointer helper built with the tests.
 wl_tool_path() {
@@ -149,6 +167,8 @@ wl_start_desktop() {
     command -v "$need" >/dev/null || fail "the Wayland desktop needs $need (scripts/deps.sh --test)"
   done
   e2e_make_tmp
+  e2e_on_cleanup wl_stop_desktop
+  e2e_on_failure wl_report_failure
   unset DISPLAY WAYLAND_DISPLAY
   WL_DIR=$E2E_TMP/wl
   mkdir -p "$WL_DIR/runtime" "$WL_DIR/home" "$WL_DIR/tmp" "$WL_DIR/bin"
@@ -160,6 +180,8 @@ wl_start_desktop() {
   if [[ -n ${APP:-} ]]; then
     cp "$APP" "$WL_DIR/bin/"
     WL_APP=$WL_DIR/bin/$(basename "$APP")
+    # Every process of these copies is this scenario's (our_processes).
+    E2E_PROGRAM_COPIES+=("$WL_APP" "$WL_DIR/bin/zentrim-screen-clipboard")
     # The clipboard helper the program starts from its own folder.
     [[ ! -x ${APP%/*}/zentrim-screen-clipboard ]] ||
       cp "${APP%/*}/zentrim-screen-clipboard" "$WL_DIR/bin/"
@@ -204,47 +226,21 @@ EOF
     XDG_CONFIG_HOME="$WL_DIR/home/.config" XDG_DATA_HOME="$WL_DIR/home/.local/share"
     XDG_CACHE_HOME="$WL_DIR/home/.cache")
 
-  # The session leader: enters a mount namespace of its own (as root), lays
-  # the scenario's tmp over /tmp (re-binding the scenario's own folder at
-  # its path, reached through the working directory) and a tmpfs over
-  # /dev/shm as decided above, then starts the bus, PipeWire and sway as the
-  # user and waits.
-  local uid gid user_exec=""
-  if _wl_as_root; then
-    uid=$(id -u "$WL_USER") gid=$(id -g "$WL_USER")
-    user_exec="setpriv --reuid=$uid --regid=$gid --clear-groups"
-  fi
-  local env_words
-  env_words=$(printf '%q ' "${WL_ENV[@]}")
-  local leader_script
-  leader_script="
-    set -e
-    if [[ $WL_PRIVATE_TMP == 1 ]]; then
-      cd $(printf '%q' "$E2E_TMP")
-      mount --bind $(printf '%q' "$WL_DIR/tmp") /tmp
-      mkdir -p $(printf '%q' "$E2E_TMP")
-      mount --no-canonicalize --bind . $(printf '%q' "$E2E_TMP")
-      cd /
-    fi
-    if [[ $WL_SHM_TMPFS == 1 ]]; then
-      [[ $WL_PRIVATE_TMP == 1 ]] || mount --make-rprivate /dev
-      mount -t tmpfs -o mode=1777,nosuid,nodev zentrim-e2e-shm /dev/shm
-    fi
-    echo \$\$ >$(printf '%q' "$WL_DIR/leader.pid")
-    $user_exec env -i $env_words dbus-daemon --session --nofork --nopidfile \
-      --address=unix:path=$(printf '%q' "$WL_DIR/runtime/bus") >$(printf '%q' "$WL_DIR/dbus.log") 2>&1 &
-    $user_exec env -i $env_words pipewire >$(printf '%q' "$WL_DIR/pipewire.log") 2>&1 &
-    $user_exec env -i $env_words WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
-      sway -c $(printf '%q' "$WL_DIR/sway.conf") >$(printf '%q' "$WL_DIR/sway.log") 2>&1 &
-    wait
-  "
+  # The session leader (e2e/wayland-session.sh) makes the mounts decided
+  # above, in a mount namespace of its own, and starts the bus, PipeWire and
+  # sway as the user.
+  local leader=(bash "$E2E_LIB_DIR/wayland-session.sh")
+  ((WL_PRIVATE_TMP)) && leader+=(--private-tmp "$E2E_TMP")
+  ((WL_SHM_TMPFS)) && leader+=(--shm-tmpfs)
+  _wl_as_root && leader+=(--as "$(id -u "$WL_USER"):$(id -g "$WL_USER")")
+  leader+=("$WL_DIR" -- "${WL_ENV[@]}")
   if ((WL_PRIVATE_TMP)); then
-    setsid unshare --mount --propagation private -- bash -c "$leader_script" </dev/null >"$WL_DIR/leader.log" 2>&1 &
+    setsid unshare --mount --propagation private -- "${leader[@]}" </dev/null >"$WL_DIR/leader.log" 2>&1 &
   elif _wl_own_mount_ns; then
     # Its mounts would reach the host's until the leader makes /dev private.
-    setsid unshare --mount --propagation unchanged -- bash -c "$leader_script" </dev/null >"$WL_DIR/leader.log" 2>&1 &
+    setsid unshare --mount --propagation unchanged -- "${leader[@]}" </dev/null >"$WL_DIR/leader.log" 2>&1 &
   else
-    setsid bash -c "$leader_script" </dev/null >"$WL_DIR/leader.log" 2>&1 &
+    setsid "${leader[@]}" </dev/null >"$WL_DIR/leader.log" 2>&1 &
   fi
   # setsid forks when it must; the leader writes down its own PID.
   local started=$!
@@ -293,6 +289,12 @@ wl_portal_has_screenshot() {
   wl_run dbus-send --session --print-reply=literal --dest=org.freedesktop.portal.Desktop \
     /org/freedesktop/portal/desktop org.freedesktop.DBus.Properties.Get \
     string:org.freedesktop.portal.Screenshot string:version >/dev/null 2>&1
+}
+
+# wl_portal_ready: screenshots granted and the portal up, ready to capture.
+wl_portal_ready() {
+  wl_grant_screenshot
+  wait_for 30 "the screenshot portal to start" wl_portal_has_screenshot
 }
 
 # --- pointer ---------------------------------------------------------------
@@ -351,11 +353,31 @@ wl_pixel() {
   pixel "$E2E_TMP/wl-pixel.png" 0 0
 }
 
+wl_pixel_is() { [[ $(wl_pixel "$1" "$2") == "$3" ]]; } # X Y RRGGBB
+
+# wl_region_is_pattern X Y W H: that region of the output is the pattern's.
+wl_region_is_pattern() {
+  wl_screenshot "$E2E_TMP/region.png" "$@" || return 1
+  pattern_crop "$@" "$E2E_TMP/expected.png"
+  [[ $(images_identical "$E2E_TMP/expected.png" "$E2E_TMP/region.png") == 0 ]]
+}
+
 wl_clipboard_types() { wl_run timeout 5 wl-paste --list-types 2>/dev/null; }
 
 wl_clipboard_save() {
   wl_run timeout 5 wl-paste --no-newline --type "$1" >"$2" 2>/dev/null && [[ -s $2 ]]
 }
+
+# wl_clipboard_is_pattern TYPE X Y W H: the clipboard's TYPE picture (saved
+# as $E2E_TMP/clipboard.png for image/png) is that part of the pattern.
+wl_clipboard_is_pattern() {
+  local file=$E2E_TMP/clipboard.${1#image/}
+  wl_clipboard_save "$1" "$file" || return 1
+  pattern_crop "$2" "$3" "$4" "$5" "$E2E_TMP/expected.png"
+  [[ $(images_identical "$E2E_TMP/expected.png" "$file") == 0 ]]
+}
+
+wl_clipboard_is_text() { [[ $(wl_run timeout 5 wl-paste --no-newline 2>/dev/null) == "$1" ]]; }
 
 # wl_set_background FILE: FILE must have the output's size.
 wl_set_background() {
@@ -418,15 +440,19 @@ _wl_app_has_rect() { [[ -n $(_wl_app_rect) ]]; }
 
 wl_app_window() {
   local timeout=${1:-20}
-  if ! wait_until "$timeout" _wl_app_has_rect; then
-    if ! app_running; then
-      _reap_app
-      fail "the program exited (status $APP_STATUS) before showing its window: $(tail -n 5 "$E2E_TMP/app.log")"
-    fi
-    fail "no visible window of the program within ${timeout}s"
-  fi
+  wait_until "$timeout" _wl_app_has_rect ||
+    app_fail_no_window "no visible window of the program within ${timeout}s"
   APP_RECT=$(_wl_app_rect)
   e2e_log "window of pid $APP_PID at $APP_RECT (x y w h)"
+}
+
+# wl_app_launch [ARGS...]: wl_app_start, wl_app_window, and the white start
+# panel painted (output pixel 16,16), so that clicks reach a window that is
+# ready for them.
+wl_app_launch() {
+  wl_app_start "$@"
+  wl_app_window 20
+  wait_for 10 "the start panel to be painted" wl_pixel_is 16 16 FFFFFF
 }
 
 # --- stopping ------------------------------------------------------------------
@@ -468,4 +494,13 @@ wl_stop_desktop() {
   wait "$WL_SESSION_PID" 2>/dev/null || true
   WL_SESSION_PID=
   WL_APP_SESSIONS=()
+}
+
+# wl_report_failure: while the desktop runs, a picture of the output
+# (final-screen.png), sway's tree (final-tree.txt) and the desktop's logs.
+wl_report_failure() {
+  [[ -n $WL_SESSION_PID ]] || return 0
+  wl_screenshot "$E2E_TMP/final-screen.png" 2>/dev/null || true
+  wl_run swaymsg -t get_tree >"$E2E_TMP/final-tree.txt" 2>&1 || true
+  cp "$WL_DIR"/*.log "$E2E_TMP/" 2>/dev/null || true
 }

@@ -44,8 +44,8 @@ rm -f "$asan_fifo"
 ) &
 background_pid=$!
 
-# shellcheck source=e2e/cups.sh
-source e2e/cups.sh
+# shellcheck source=e2e/printing.sh
+source e2e/printing.sh
 trap cups_stop EXIT # stops the scheduler only if this script started it
 if cups_pdf_queue "$CUPS_PDF_QUEUE" && cups_pdf_selftest "$CUPS_PDF_QUEUE"; then
   export ZENTRIM_PDF_QUEUE=$CUPS_PDF_QUEUE

@@ -4,14 +4,6 @@
 # of the screen on the clipboard; holding an arrow of the pad moves the crop;
 # "All screen" puts the whole screen on the clipboard.
 
-# _clipboard_is_pattern X Y W H: the clipboard's picture is that part of the
-# pattern.
-_clipboard_is_pattern() {
-  clipboard_png "$E2E_TMP/clipboard.png" || return 1
-  pattern_crop "$1" "$2" "$3" "$4" "$E2E_TMP/expected.png"
-  [[ $(images_identical "$E2E_TMP/expected.png" "$E2E_TMP/clipboard.png") == 0 ]]
-}
-
 scenario() {
   e2e_set_background
   app_launch
@@ -34,7 +26,7 @@ scenario() {
   # A drag from client 100,100 to 300,250 selects 200 x 150 pixels there.
   drag_client "$win" 100 100 300 250
   wait_for 5 "the clipboard to hold the selected 200x150 region" \
-    _clipboard_is_pattern 100 100 200 150
+    clipboard_is_pattern 100 100 200 150
   # Offered as PNG and as BMP, for programs that take only one of them.
   local type
   for type in image/png image/bmp; do
@@ -50,7 +42,7 @@ scenario() {
   xdotool mouseup 1
   local k moved=
   for ((k = 1; k <= 60; k++)); do
-    if _clipboard_is_pattern $((100 + k)) 100 200 150; then
+    if clipboard_is_pattern $((100 + k)) 100 200 150; then
       moved=$k
       break
     fi
@@ -62,7 +54,7 @@ scenario() {
   # "All screen" (tool bar, 48 pixels right of its left edge + 424).
   click_client "$win" 472 $((h - 37))
   wait_for 5 "the clipboard to hold the whole screen" \
-    _clipboard_is_pattern 0 0 "$E2E_SCREEN_W" "$E2E_SCREEN_H"
+    clipboard_is_pattern 0 0 "$E2E_SCREEN_W" "$E2E_SCREEN_H"
   # The whole screen as BMP too: 6 MB, sent in pieces (INCR).
   clipboard_get image/bmp "$E2E_TMP/clipboard.bmp" || fail "no image/bmp of the whole screen"
   [[ $(images_identical "$E2E_TMP/expected.png" "$E2E_TMP/clipboard.bmp") == 0 ]] ||

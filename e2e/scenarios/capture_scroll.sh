@@ -4,10 +4,8 @@
 # corner button "c" puts it back at the top-left.
 
 scenario() {
-  e2e_set_background
-  app_launch
+  launch_and_capture
   local win=$APP_WIN x y w h
-  capture_screen "$win"
   read -r x y w h < <(win_client_geometry "$win")
   # The viewport is the client area less the bars (25 pixels) and the tool
   # bar (73 pixels); the surface is the 1920 x 1080 screen.

@@ -4,12 +4,6 @@
 # compact bar is in it, and still there a second later, after the window
 # manager has confirmed every size on the way.
 
-_outer_is() { # WIN X Y W H
-  local x y w h
-  read -r x y w h < <(win_outer_geometry "$1") || return 1
-  [[ "$x $y $w $h" == "$2 $3 $4 $5" ]]
-}
-
 # _stays_for SECONDS CONDITION...: CONDITION holds at every check over SECONDS.
 _stays_for() {
   local seconds=$1 end
@@ -23,13 +17,13 @@ _stays_for() {
 
 scenario() {
   app_launch
-  local win=$APP_WIN x y w h
+  local win=$APP_WIN h
   capture_screen "$win"
   # The tool bar keeps its distance from the client area's bottom edge.
-  read -r x y w h < <(win_client_geometry "$win")
+  read -r _ _ _ h < <(win_client_geometry "$win")
   click_client "$win" "${ZS_SHRINK_BUTTON[0]}" $((h - (ZS_CLIENT_H - ZS_SHRINK_BUTTON[1])))
 
-  wait_until 5 _outer_is "$win" 0 0 121 78 ||
+  wait_until 5 win_outer_is "$win" 0 0 121 78 ||
     fail "compact window: outer $(win_outer_geometry "$win"), expected 0 0 121 78"
   win_maximised "$win" && fail "the compact window is still maximised"
   wait_for 5 "the red compact bar at client 2,2" client_pixel_is "$win" 2 2 "$ZS_COMPACT_BAR_COLOUR"
@@ -40,6 +34,6 @@ scenario() {
 
   # Its restore button still works.
   click_client "$win" "${ZS_COMPACT_RESTORE_BUTTON[@]}"
-  wait_until 5 _outer_is "$win" 0 0 1045 801 ||
+  wait_until 5 win_outer_is "$win" 0 0 1045 801 ||
     fail "restored window: outer $(win_outer_geometry "$win"), expected 0 0 1045 801"
 }

@@ -9,11 +9,6 @@
 # x 932 on.
 SQUARE_RIGHT_PART=(918 721)
 
-_clipboard_size_is() { # W H
-  clipboard_png "$E2E_TMP/clipboard.png" || return 1
-  [[ $(image_size "$E2E_TMP/clipboard.png") == "$1 $2" ]]
-}
-
 scenario() {
   e2e_set_background
   app_launch
@@ -27,10 +22,10 @@ scenario() {
   # The tool bar keeps its distance from the client area's bottom edge.
   click_client "$win" "${SQUARE_RIGHT_PART[0]}" $((h - (ZS_CLIENT_H - SQUARE_RIGHT_PART[1])))
   drag_client "$win" 100 100 300 250 # 200 x 150, locked to 200 x 200
-  wait_for 5 "a square 200x200 crop on the clipboard" _clipboard_size_is 200 200
+  wait_for 5 "a square 200x200 crop on the clipboard" clipboard_size_is 200 200
 
   # A second click there unchecks it: the next drag keeps its shape.
   click_client "$win" "${SQUARE_RIGHT_PART[0]}" $((h - (ZS_CLIENT_H - SQUARE_RIGHT_PART[1])))
   drag_client "$win" 100 100 300 250
-  wait_for 5 "a 200x150 crop on the clipboard" _clipboard_size_is 200 150
+  wait_for 5 "a 200x150 crop on the clipboard" clipboard_size_is 200 150
 }

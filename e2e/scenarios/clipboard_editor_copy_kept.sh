@@ -3,12 +3,6 @@
 # window (as its close button does) ends the program with status 0 and the
 # edited picture stays on the clipboard, as image/png and image/bmp.
 
-_clipboard_type_is() { # TYPE EXPECTED.png
-  local file=$E2E_TMP/clipboard.${1#image/}
-  clipboard_get "$1" "$file" || return 1
-  [[ $(images_identical "$2" "$file") == 0 ]]
-}
-
 _clipboard_has_stroke() {
   clipboard_png "$E2E_TMP/copied.png" && [[ $(pixel "$E2E_TMP/copied.png" 100 75) == FF0000 ]]
 }
@@ -18,8 +12,7 @@ scenario() {
   local win=$APP_WIN w=$APP_CLIENT_W h=$APP_CLIENT_H
   click_client "$win" 576 $((h - 37)) # "Edit"
   wait_for 5 "the editor's canvas" client_pixel_is_not "$win" 116 91 FF0000
-  drag_client "$win" 36 91 196 91 1 16 # a red stroke 75 pixels down the canvas
-  wait_for 5 "the stroke to show" client_pixel_is "$win" 116 91 FF0000
+  draw_stroke "$win"
   click_client "$win" $((w - 516)) $((h - 44)) # "Copy"
   wait_for 5 "the drawn-on picture on the clipboard" _clipboard_has_stroke
   # The copy is the crop with the stroke: different from the plain crop.
@@ -28,11 +21,10 @@ scenario() {
     fail "the copy is the plain crop"
 
   close_window "$win"
-  app_wait_exit 5 || fail "still running 5 s after closing the window"
-  assert_eq 0 "$APP_STATUS" "exit status"
+  app_expect_exit "closing the window"
   local type
   for type in image/png image/bmp; do
-    _clipboard_type_is "$type" "$E2E_TMP/copied.png" ||
+    clipboard_type_is "$type" "$E2E_TMP/copied.png" ||
       fail "after the window closed the clipboard's $type is not the edited picture"
   done
   assert_eq 1 "$(helper_count)" "clipboard helpers after the close"

@@ -4,39 +4,29 @@
 # pixel the crop, and still 5 s later. Once another program takes the
 # clipboard, no process of ours is left.
 
-# _clipboard_type_is_crop TYPE: the clipboard's TYPE picture is the 200 x
-# 150 crop of the pattern at 100,100.
-_clipboard_type_is_crop() {
-  local file=$E2E_TMP/clipboard.${1#image/}
-  clipboard_get "$1" "$file" || return 1
-  [[ $(images_identical "$E2E_TMP/expected.png" "$file") == 0 ]]
-}
-
 _offers_exactly_the_crop() {
   local type targets
   targets=$(clipboard_targets | tr '\n' ' ')
   for type in image/png image/bmp; do
     clipboard_has_target "$type" || fail "the clipboard does not offer $type: $targets"
-    _clipboard_type_is_crop "$type" || fail "the clipboard's $type is not the crop ($1)"
+    clipboard_type_is "$type" "$E2E_TMP/crop.png" || fail "the clipboard's $type is not the crop ($1)"
   done
   # Few formats: no JPEG, icon or X bitmap encodings of the crop.
   [[ $targets != *image/jpeg* && $targets != *image/x-xbitmap* && $targets != *PIXMAP* ]] ||
     fail "the clipboard offers more than it should: $targets"
 }
 
-_clipboard_is_text() { [[ $(timeout 5 xclip -selection clipboard -o 2>/dev/null) == "$1" ]]; }
-
 scenario() {
   launch_and_select # 200 x 150 pixels at 100,100 selected
   local win=$APP_WIN
-  pattern_crop 100 100 200 150 "$E2E_TMP/expected.png"
-  wait_for 5 "the crop on the clipboard" _clipboard_type_is_crop image/png
+  # The 200 x 150 crop of the pattern at 100,100.
+  pattern_crop 100 100 200 150 "$E2E_TMP/crop.png"
+  wait_for 5 "the crop on the clipboard" clipboard_type_is image/png "$E2E_TMP/crop.png"
   _offers_exactly_the_crop "while the program runs"
   assert_eq 0 "$(helper_count)" "clipboard helpers while the program runs"
 
   click_exit "$win"
-  app_wait_exit 5 || fail "still running 5 s after clicking Exit"
-  assert_eq 0 "$APP_STATUS" "exit status"
+  app_expect_exit "clicking Exit"
   assert_eq 1 "$(helper_count)" "clipboard helpers after Exit"
   _offers_exactly_the_crop "after Exit"
 
@@ -45,6 +35,6 @@ scenario() {
   assert_eq 1 "$(helper_count)" "clipboard helpers 5 s after Exit"
 
   clipboard_set_text "taken over"
-  wait_for 5 "the other program's text on the clipboard" _clipboard_is_text "taken over"
+  wait_for 5 "the other program's text on the clipboard" clipboard_is_text "taken over"
   wait_for 5 "no process of ours to be left" no_process_of_ours
 }

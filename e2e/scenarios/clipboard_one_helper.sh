@@ -5,12 +5,6 @@
 # programs running, the one whose crop was replaced by the other's starts
 # no helper when it exits.
 
-_clipboard_is_crop_at() { # X Y: the 200 x 150 crop of the pattern there
-  clipboard_png "$E2E_TMP/clipboard.png" || return 1
-  pattern_crop "$1" "$2" 200 150 "$E2E_TMP/expected.png"
-  [[ $(images_identical "$E2E_TMP/expected.png" "$E2E_TMP/clipboard.png") == 0 ]]
-}
-
 # _shown_on_top WIN: WIN is the active window and on the screen.
 _shown_on_top() {
   [[ $(xdotool getactivewindow 2>/dev/null) == "$1" && $(win_map_state "$1") == IsViewable ]]
@@ -27,7 +21,7 @@ _crop_in_new_program() {
   wait_for 5 "the surface to show the pattern at $1,$2" \
     client_shows_pattern "$APP_WIN" "$1" "$2" 200 150 "$1" "$2"
   drag_client "$APP_WIN" "$1" "$2" $(($1 + 200)) $(($2 + 150))
-  wait_for 5 "the crop at $1,$2 on the clipboard" _clipboard_is_crop_at "$1" "$2"
+  wait_for 5 "the crop at $1,$2 on the clipboard" clipboard_is_pattern "$1" "$2" 200 150
 }
 
 scenario() {
@@ -46,7 +40,7 @@ scenario() {
   click_exit "$APP_WIN"
   app_wait_exit 5 || fail "the second program did not end"
   assert_eq 1 "$(helper_count)" "clipboard helpers after the second program's Exit"
-  _clipboard_is_crop_at 400 300 || fail "the second crop was not kept"
+  clipboard_is_pattern 400 300 200 150 || fail "the second crop was not kept"
 
   # Side by side: A crops, B crops over it, A exits (no longer the owner),
   # then B exits.
@@ -70,5 +64,5 @@ scenario() {
   click_exit "$b_win"
   app_wait_exit 5 || fail "program B did not end"
   assert_eq 1 "$(helper_count)" "clipboard helpers after B exited"
-  _clipboard_is_crop_at 400 300 || fail "B's crop was not kept"
+  clipboard_is_pattern 400 300 200 150 || fail "B's crop was not kept"
 }

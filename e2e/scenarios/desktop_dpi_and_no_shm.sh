@@ -1,8 +1,11 @@
 # shellcheck shell=bash
+# shellcheck disable=SC2034 # the E2E_* settings are read by the library
 # One desktop, three runs: at 120 and at 144 dots per inch (Xft.dpi: twips
 # per pixel 12 and 10, the window 1.25 and 1.5 times as large), and with
 # shared memory turned off (QT_X11_NO_MITSHM, Qt's own grab). Each copies
 # the screen one to one and crops exactly the pixels dragged over.
+
+e2e_use desktops
 
 # Large enough for the window at 144 dpi (1568 x 1202 pixels).
 E2E_SCREEN_W=2560

@@ -1,7 +1,10 @@
 # shellcheck shell=bash
+# shellcheck disable=SC2034 # the E2E_* settings are read by the library
 # Without a window manager nothing minimises the window: the capture takes
 # it off the screen itself, so the copy shows the desktop and not the
 # window, and brings it back filling the screen, laid out and painted whole.
+
+e2e_use desktops
 
 E2E_WM=none
 

@@ -1,7 +1,10 @@
 # shellcheck shell=bash
+# shellcheck disable=SC2034 # the E2E_* settings are read by the library
 # Two monitors side by side, the primary one on the right at 1920,0: the
 # copy is the primary monitor's, one to one, with shared memory and with
 # Qt's own grab (which once added the monitor's origin twice).
+
+e2e_use desktops
 
 E2E_SCREEN_W=3840
 E2E_SCREEN_H=1080

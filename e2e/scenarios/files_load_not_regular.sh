@@ -5,28 +5,14 @@
 # again while it loads ends each time either loaded or refused with a
 # message; the program carries on and loads a good file afterwards.
 
-_message_box() { # WIN: a second window with the program's title, the message
-  xdotool search --onlyvisible --name "^${E2E_WINDOW_TITLE}\$" 2>/dev/null | grep -vx "$1" | head -n 1
-}
-_has_message_box() { [[ -n $(_message_box "$1") ]]; }
-_no_message_box() { ! _has_message_box "$1"; }
-
-_close_message_box() { # WIN
-  local box
-  box=$(_message_box "$1")
-  xdotool windowactivate --sync "$box" 2>/dev/null || true
-  xdotool key Return
-  wait_for 5 "the message to close" _no_message_box "$1"
-}
-
 scenario() {
   app_launch
   local win=$APP_WIN
 
   mkfifo "$E2E_TMP/pipe.jpg"
   load_file "$win" "$E2E_TMP/pipe.jpg"
-  wait_for 10 "a message refusing the named pipe" _has_message_box "$win"
-  _close_message_box "$win"
+  wait_for 10 "a message refusing the named pipe" has_message_box "$win"
+  close_message_box "$win"
   app_running || fail "the program ended after the pipe"
 
   # A 3000 x 2000 noise JPEG (several megabytes, some 100 ms to decode),
@@ -46,9 +32,9 @@ scenario() {
   for attempt in 1 2 3; do
     load_file "$win" "$changing"
     # Refused with a message, or loaded without one.
-    if wait_until 4 _has_message_box "$win"; then
+    if wait_until 4 has_message_box "$win"; then
       refused=$((refused + 1))
-      _close_message_box "$win"
+      close_message_box "$win"
     fi
     app_running || fail "the program ended while loading a file that changed (attempt $attempt)"
   done
@@ -60,15 +46,11 @@ scenario() {
   "$IM_CONVERT" -size 400x300 xc:'#2060C0' -quality 95 "$E2E_TMP/blue.jpg"
   load_file "$win" "$E2E_TMP/blue.jpg"
   wait_for 10 "the loaded picture on the surface" _client_pixel_near "$win" 16 16 2060C0
-  _no_message_box "$win" || fail "a message after loading a good file"
+  no_message_box "$win" || fail "a message after loading a good file"
 }
 
 _client_pixel_near() { # WIN X Y RRGGBB: every channel within 8
-  local got i d
+  local got
   got=$(client_pixel "$1" "$2" "$3") || return 1
-  for i in 0 2 4; do
-    d=$((16#${got:i:2} - 16#${4:i:2}))
-    ((d < 0)) && d=$((-d))
-    ((d <= 8)) || return 1
-  done
+  colours_close "$got" "$4" 8
 }

@@ -3,17 +3,10 @@
 # queue here) as one job of one page, the picture at the top-left corner of
 # the printable area at its size on the screen (96 pixels to the inch).
 
-_colours_close() { # RRGGBB RRGGBB: every channel within 24
-  local i d
-  for i in 0 2 4; do
-    d=$((16#${1:i:2} - 16#${2:i:2}))
-    ((d < 0)) && d=$((-d))
-    ((d <= 24)) || return 1
-  done
-}
+e2e_use printing
 
 scenario() {
-  cups_pdf_queue || fail "no CUPS PDF queue"
+  use_pdf_printer
   launch_and_select # 200 x 150 pixels at 100,100 selected
   local win=$APP_WIN h=$APP_CLIENT_H
 
@@ -42,11 +35,10 @@ scenario() {
   local p
   for p in "140 120" "140 8" "8 120"; do
     # shellcheck disable=SC2086
-    _colours_close "$(pixel "$E2E_TMP/expected.png" $p)" \
-      "$(pixel "$E2E_TMP/page.png" $((cx + ${p% *})) $((cy + ${p#* })))" ||
+    colours_close "$(pixel "$E2E_TMP/expected.png" $p)" \
+      "$(pixel "$E2E_TMP/page.png" $((cx + ${p% *})) $((cy + ${p#* })))" 24 ||
       fail "printed colour at $p differs from the screen's"
   done
   rm -f "$pdf"
   app_running || fail "the program ended"
-  cups_stop
 }

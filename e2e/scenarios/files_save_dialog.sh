@@ -5,12 +5,6 @@
 # a name without it, a name ending in "bmp" is kept as typed (the dialog adds
 # nothing), and an existing file is replaced without a question.
 
-_file_is_pattern() { # FILE X Y W H
-  [[ -s $1 ]] || return 1
-  pattern_crop "$2" "$3" "$4" "$5" "$E2E_TMP/expected.png"
-  [[ $(images_identical "$E2E_TMP/expected.png" "$1") == 0 ]]
-}
-
 _bmp_header_is() { # FILE WIDTH HEIGHT: 24-bit BI_RGB, bottom-up, WIDTH x HEIGHT
   local w h bits comp
   w=$(od -An -t d4 -j 18 -N 4 "$1" | tr -d ' ')
@@ -31,7 +25,7 @@ scenario() {
   type_into_dialog "Save file" "$out/shot"
   wait_for 5 "$out/shot.bmp to be written" test -s "$out/shot.bmp"
   _bmp_header_is "$out/shot.bmp" 200 150
-  _file_is_pattern "$out/shot.bmp" 100 100 200 150 ||
+  file_is_pattern "$out/shot.bmp" 100 100 200 150 ||
     fail "shot.bmp is not the selected 200x150 region of the screen"
 
   # A name that ends in "bmp" without a dot is kept as typed.
@@ -45,6 +39,6 @@ scenario() {
   click_client "$win" 264 $((h - 37))
   type_into_dialog "Save file" "$out/shot.bmp"
   wait_for 5 "shot.bmp to be replaced by the new selection" \
-    _file_is_pattern "$out/shot.bmp" 400 300 120 80
+    file_is_pattern "$out/shot.bmp" 400 300 120 80
   app_running || fail "the program ended"
 }

@@ -5,41 +5,31 @@
 # Ctrl+S saves, Ctrl+P prints, Ctrl+O opens the open dialog, and Escape
 # leaves the editor.
 
-_clipboard_is_pattern() { # X Y W H
-  clipboard_png "$E2E_TMP/clipboard.png" || return 1
-  pattern_crop "$1" "$2" "$3" "$4" "$E2E_TMP/expected.png"
-  [[ $(images_identical "$E2E_TMP/expected.png" "$E2E_TMP/clipboard.png") == 0 ]]
-}
-
-_file_is_pattern() { # FILE X Y W H
-  [[ -s $1 ]] || return 1
-  pattern_crop "$2" "$3" "$4" "$5" "$E2E_TMP/expected.png"
-  [[ $(images_identical "$E2E_TMP/expected.png" "$1") == 0 ]]
-}
+e2e_use printing
 
 _keys() { xdotool key --clearmodifiers --delay 60 "$@"; }
 
 scenario() {
-  cups_pdf_queue || fail "no CUPS PDF queue"
+  use_pdf_printer
   launch_and_select # 200 x 150 pixels at 100,100 selected
   local win=$APP_WIN h=$APP_CLIENT_H
-  wait_for 5 "the selection on the clipboard" _clipboard_is_pattern 100 100 200 150
+  wait_for 5 "the selection on the clipboard" clipboard_is_pattern 100 100 200 150
   xdotool windowactivate --sync "$win" 2>/dev/null || true
 
   clipboard_set_text "something else"
   _keys ctrl+c
-  wait_for 5 "Ctrl+C to put the crop on the clipboard again" _clipboard_is_pattern 100 100 200 150
+  wait_for 5 "Ctrl+C to put the crop on the clipboard again" clipboard_is_pattern 100 100 200 150
 
   _keys Right Right Right
-  wait_for 5 "three Right arrows to move the crop 2 pixels right" _clipboard_is_pattern 102 100 200 150
+  wait_for 5 "three Right arrows to move the crop 2 pixels right" clipboard_is_pattern 102 100 200 150
   _keys Down Down Down Up Up Up Up Up Up
-  wait_for 5 "the Down and Up arrows to move it 2 pixels up in all" _clipboard_is_pattern 102 98 200 150
+  wait_for 5 "the Down and Up arrows to move it 2 pixels up in all" clipboard_is_pattern 102 98 200 150
 
   local out=$E2E_TMP/saved
   mkdir -p "$out"
   _keys ctrl+s
   type_into_dialog "Save file" "$out/shot"
-  wait_for 5 "Ctrl+S to save the crop" _file_is_pattern "$out/shot.bmp" 102 98 200 150
+  wait_for 5 "Ctrl+S to save the crop" file_is_pattern "$out/shot.bmp" 102 98 200 150
 
   cups_pdf_mark "$E2E_TMP/print-mark"
   _keys ctrl+p
@@ -50,7 +40,7 @@ scenario() {
 
   _keys ctrl+o
   local dialog
-  dialog=$(timeout 10 xdotool search --sync --onlyvisible --name '^Profil picture$' | head -n 1) || true
+  dialog=$(dialog_window "Profil picture")
   [[ -n $dialog ]] || fail "Ctrl+O opened no open dialog"
   xdotool windowactivate --sync "$dialog" 2>/dev/null || true
   _keys Escape # closes the dialog: a key of another window
@@ -63,7 +53,6 @@ scenario() {
   xdotool windowactivate --sync "$win" 2>/dev/null || true
   _keys Escape
   wait_for 5 "Escape to leave the editor" client_shows_pattern "$win" 400 300 100 100 400 300
-  cups_stop
 }
 
 _surface_hidden() { ! client_shows_pattern "$1" 400 300 100 100 400 300; }

@@ -21,11 +21,9 @@ CONF
 
   # shellcheck disable=SC2034 # read by wl_app_start
   WL_APP_ENV=(DBUS_SESSION_BUS_ADDRESS="unix:path=$bus")
-  wl_app_start
-  wl_app_window
-  wait_for 10 "the start panel to be painted" _wl_pixel_is 16 16 FFFFFF
+  wl_app_launch
 
-  wl_click 56 1043 # Capture
+  wl_click "${WL_CAPTURE_BUTTON[@]}"
   wl_pointer_to 1919 1079
   wait_for 10 "a message about the missing portal" _wl_message_shown
   local title
@@ -38,8 +36,6 @@ CONF
     assert_eq "$want" "$(wl_pixel "$px" "$py")" "output pixel $px,$py behind the message"
   done
 }
-
-_wl_pixel_is() { [[ $(wl_pixel "$1" "$2") == "$3" ]]; } # X Y RRGGBB
 
 # A second visible window of the program: the message box.
 _wl_message_title() {

@@ -1,4 +1,5 @@
 # shellcheck shell=bash
+# shellcheck disable=SC2034 # the E2E_* settings are read by the library
 # An X server in another IPC namespace (a container, a forwarded display)
 # attaches a System V segment of its own when given our segment's id, and
 # would fill that one while we read ours. The server here holds segments of

@@ -2,7 +2,8 @@
 # A PDF printer for the printing tests: starts the CUPS scheduler when it is
 # not running and sets up a queue whose output is a PDF file (cups-pdf).
 #
-#   cups_start               start cupsd unless it already runs (needs root)
+#   cups_start               start cupsd unless it already runs (needs root);
+#                            in a scenario registers cups_stop as a clean-up
 #   cups_stop                stop the cupsd that cups_start started, if any
 #   cups_pdf_queue [NAME]    create/enable the queue (default zentrim-pdf),
 #                            make it the default destination
@@ -13,8 +14,11 @@
 #                            and every job on the queue has finished, and
 #                            print the newest such PDF
 #   cups_pdf_selftest        print a small picture and rasterise the PDF
+#   use_pdf_printer          in a scenario: cups_pdf_queue, or fail
 #
-# Sourced by e2e/lib.sh and scripts/test.sh; needs no other helper.
+# Sourced by a scenario that prints (e2e_use printing) and by scripts/test.sh;
+# needs no other helper, and outside a scenario its caller stops what it
+# started with cups_stop.
 
 CUPS_PDF_QUEUE=${CUPS_PDF_QUEUE:-zentrim-pdf}
 CUPS_PDF_CONF=${CUPS_PDF_CONF:-/etc/cups/cups-pdf.conf}
@@ -49,10 +53,13 @@ cups_start() {
     return 1
   fi
   mkdir -p /run/cups /var/spool/cups /var/log/cups
-  local log=${CUPSD_LOG:-${TMPDIR:-/tmp}/zentrim-cupsd.log}
+  # A scenario's log goes with its other files (and its artifacts).
+  local log=${CUPSD_LOG:-${E2E_TMP:-${TMPDIR:-/tmp}}/zentrim-cupsd.log}
   # -f keeps it in the foreground so that its PID is ours to stop later.
   /usr/sbin/cupsd -f >"$log" 2>&1 &
   CUPSD_PID=$!
+  # In a scenario the scheduler stops with the scenario's clean-up.
+  if declare -F e2e_on_cleanup >/dev/null; then e2e_on_cleanup cups_stop; fi
   if ! _cups_poll 15 cups_running; then
     _cups_log "cupsd did not come up: $(tail -n 5 "$log" 2>/dev/null)"
     return 1
@@ -113,6 +120,10 @@ cups_pdf_outdir() {
 }
 
 cups_pdf_mark() { : >"$1"; }
+
+# use_pdf_printer: for a scenario that prints: the PDF queue is there and is
+# the default printer, or the scenario fails.
+use_pdf_printer() { cups_pdf_queue "$CUPS_PDF_QUEUE" || fail "no CUPS PDF queue"; }
 
 _cups_queue_idle() { [[ -z $(lpstat -o "$1" 2>/dev/null) ]]; }
 
