@@ -1,7 +1,6 @@
 #include "app/form1.h"
 
 #include "app/module1.h"
-#include "form/numbers.h"
 #include "services/errors.h"
 
 namespace zs::app {
