@@ -23,8 +23,7 @@ class ControlSet {
 public:
     explicit ControlSet(Form& form);
     ~ControlSet();
-    ControlSet(const ControlSet&) = delete;
-    ControlSet& operator=(const ControlSet&) = delete;
+    Q_DISABLE_COPY(ControlSet)
 
     template <typename T> T& get(Id id, int index = -1) const {
         auto* c = dynamic_cast<T*>(find(id, index));

@@ -9,6 +9,8 @@
 #include "form/key_shortcuts.h"
 #include "services/services.h"
 
+#include <QtGlobal>
+
 #include <cstdint>
 #include <memory>
 
@@ -21,8 +23,7 @@ class Form1 {
 public:
     explicit Form1(Services& services);
     ~Form1();
-    Form1(const Form1&) = delete;
-    Form1& operator=(const Form1&) = delete;
+    Q_DISABLE_COPY(Form1)
 
     // Runs Form_Load and shows the window centred.
     void start();

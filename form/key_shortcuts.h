@@ -23,8 +23,7 @@ class KeyShortcuts {
 public:
     explicit KeyShortcuts(Form& form);
     ~KeyShortcuts();
-    KeyShortcuts(const KeyShortcuts&) = delete;
-    KeyShortcuts& operator=(const KeyShortcuts&) = delete;
+    Q_DISABLE_COPY(KeyShortcuts)
 
     // `available` tells whether the key does something now; `action` runs as
     // a handler of the window (a failure is reported as any handler's is).
