@@ -37,11 +37,14 @@ public:
     Form& form;
 
     // Every control of the window, by the name the control list gives it:
-    // `Frame& Frame12`, `ControlArray<Label> Label1`, `Timer& Timer1`.
+    // `Frame& Frame12`, `ControlArray<Label> Label1`, `Timer& Timer1`. The
+    // macro's arguments are names (Kind::Frame), which parentheses would break.
+    // NOLINTBEGIN(bugprone-macro-parentheses)
 #define ZS_MEMBER(name, kind, count)                                                               \
     MemberOf<Kind::kind, Count::count> name = m_set.member<Kind::kind, Count::count>(Id::name);
     ZS_FORM1_CONTROLS(ZS_MEMBER)
 #undef ZS_MEMBER
+    // NOLINTEND(bugprone-macro-parentheses)
 
     // Window-level variables.
     float SelStartX = 0;
