@@ -2,12 +2,12 @@
 
 #include "keeper/shared/handoff.h"
 #include "services/qt/x11_connection.h"
+#include "services/session_kind.h"
 #include "services/unique_fd.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QGuiApplication>
 #include <QtDebug>
 
 #include <cerrno>
@@ -235,7 +235,7 @@ Outcome keepAfterExit(ClipboardPayload& payload) {
     // Wayland: Qt has seen no other client take the clipboard (the caller
     // asked), and the helper sets it through data-control where the
     // compositor offers that.
-    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+    if (currentSessionKind() == SessionKind::Wayland) {
         return reported(runHelper(helperPath(), {QStringLiteral("--wayland")}, payload, 5000));
     }
     xcb_connection_t* c = x11::connection();

@@ -3,6 +3,7 @@
 #include "screen/portal_capture.h"
 #include "screen/qt_grab_capture.h"
 #include "screen/x11_shm_capture.h"
+#include "services/session_kind.h"
 
 #include <QGuiApplication>
 
@@ -17,8 +18,8 @@ CaptureSession CaptureSession::current() {
 }
 
 bool CaptureSession::wantsPortal() const {
-    return qtPlatform == QLatin1String("wayland") ||
-           (onX11() && sessionType == QLatin1String("wayland"));
+    const SessionKind kind = sessionKind(qtPlatform, sessionType);
+    return kind == SessionKind::Wayland || kind == SessionKind::XWayland;
 }
 
 std::unique_ptr<IScreenCapture> chooseScreenCapture(const CaptureSession& session) {

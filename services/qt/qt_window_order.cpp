@@ -1,8 +1,8 @@
 #include "services/qt/qt_services.h"
 
 #include "services/qt/x11_connection.h"
+#include "services/session_kind.h"
 
-#include <QGuiApplication>
 #include <QWidget>
 #include <QWindow>
 
@@ -102,7 +102,7 @@ bool QtWindowOrder::isOnScreen(const QWidget& window) const {
     // xdg-shell has a request to minimise but no state that says it was done
     // (sway and other tiling compositors ignore it), so a shown window may
     // still be on the screen.
-    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+    if (currentSessionKind() == SessionKind::Wayland) {
         return window.isVisible();
     }
     return window.isVisible() && !window.isMinimized();
