@@ -64,6 +64,7 @@ int main(int argc, char** argv) {
     QApplication::setFont(uiFont);
 
     zs::QtServices qt;
+    qCDebug(zs::lcCapture) << "capture backend:" << qt.capture->name();
     zs::Services services = qt.services();
     zs::app::Form1 window(services);
     window.start();

@@ -9,6 +9,8 @@
 
 namespace zs {
 
+Q_LOGGING_CATEGORY(lcCapture, "zentrim.capture", QtInfoMsg)
+
 CaptureSession CaptureSession::current() {
     CaptureSession session;
     session.qtPlatform = QGuiApplication::platformName();

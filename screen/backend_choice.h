@@ -1,14 +1,18 @@
 #pragma once
 
-#include "screen/backend_choice.h"
 #include "services/screen_capture.h"
 
+#include <QLoggingCategory>
 #include <QString>
 
 #include <memory>
 
 // Which backend copies the screen, chosen once when the program starts.
 namespace zs {
+
+// Diagnostics of the screen copy (which backend, why one was passed over),
+// shown with the rule "zentrim.capture.debug=true".
+Q_DECLARE_LOGGING_CATEGORY(lcCapture)
 
 // What the choice of a backend depends on, read from the running program.
 struct CaptureSession {
