@@ -177,7 +177,9 @@ TEST_F(HelperStart, HoldsNothingOfOursButStandardError) {
                                       "cut -d' ' -f6 /proc/$$/stat > \"$0/sid\"; "
                                       "pwd > \"$0/cwd\"; "
                                       "ls /proc/$$/fd | tr '\\n' ' ' > \"$0/fds\"; "
-                                      "for fd in 0 1 2; do readlink /proc/$$/fd/$fd; done "
+                                      "l0=$(readlink /proc/$$/fd/0); l1=$(readlink /proc/$$/fd/1); "
+                                      "l2=$(readlink /proc/$$/fd/2); "
+                                      "printf '%s\\n' \"$l0\" \"$l1\" \"$l2\" "
                                       "> \"$0/links\"; echo owner"));
     ::close(stray[0]);
     ::close(stray[1]);
@@ -189,7 +191,9 @@ TEST_F(HelperStart, HoldsNothingOfOursButStandardError) {
     ASSERT_GE(links.size(), 3);
     EXPECT_TRUE(links[0].startsWith("socket:")) << links[0].constData();
     EXPECT_EQ(links[1], links[0]);
-    EXPECT_EQ(links[2], QFile::symLinkTarget(QStringLiteral("/proc/self/fd/2")).toLocal8Bit());
+    char ours[256] = {};
+    ASSERT_GT(::readlink("/proc/self/fd/2", ours, sizeof ours - 1), 0);
+    EXPECT_EQ(links[2], QByteArray(ours));
 }
 
 // The program says so in its title when the helper cannot keep a crop.
