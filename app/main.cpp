@@ -1,4 +1,5 @@
 #include "app/form1.h"
+#include "clipboard/helper_handoff.h"
 #include "clipboard/qt_clipboard.h"
 #include "screen/backend_choice.h"
 #include "services/qt/qt_services.h"
@@ -67,6 +68,12 @@ int main(int argc, char** argv) {
     qCDebug(zs::lcCapture) << "capture backend:" << qt.capture->name();
     zs::Services services = qt.services();
     zs::app::Form1 window(services);
+    // A crop that will not outlive the program is said in the title, before
+    // the user relies on it, not only in a log.
+    const QString loss = zs::keeper::lossAtExit(QCoreApplication::applicationDirPath());
+    if (!loss.isEmpty()) {
+        window.form.setCaption(window.form.caption() + QStringLiteral(" - ") + loss);
+    }
     window.start();
     const int code =
         qt.application.quitRequested() ? qt.application.exitCode() : QApplication::exec();

@@ -200,8 +200,8 @@ void BM_PasteFromHelper4K(benchmark::State& state) {
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("out"));
     zs::ClipboardPayload payload(crop4K());
-    const zs::keeper::HelperRun run = zs::keeper::runHelper(
-        QStringLiteral(ZS_HELPER_PATH), {QStringLiteral("--x11")}, payload, 10000);
+    const zs::keeper::HelperRun run =
+        zs::keeper::runHelper(QStringLiteral(ZS_HELPER_PATH), {QStringLiteral("--x11")}, payload);
     if (run.outcome != zs::keeper::Outcome::Kept) {
         state.SkipWithError(("the helper did not start: " + run.message).c_str());
         return;

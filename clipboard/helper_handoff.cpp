@@ -8,6 +8,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
 #include <QtDebug>
 
 #include <cerrno>
@@ -61,8 +64,10 @@ bool sendAll(int fd, const char* data, std::size_t size, Clock::time_point deadl
 }
 
 // Reads up to the first newline, the end of the stream or `deadline`.
-std::string readLine(int fd, Clock::time_point deadline) {
+// `ended` tells whether the stream ended (the helper closed it or died).
+std::string readLine(int fd, Clock::time_point deadline, bool& ended) {
     std::string line;
+    ended = false;
     while (line.size() < 4096) {
         pollfd p{fd, POLLIN, 0};
         const int ready = ::poll(&p, 1, msLeft(deadline));
@@ -77,7 +82,11 @@ std::string readLine(int fd, Clock::time_point deadline) {
         if (n < 0 && errno == EINTR) {
             continue;
         }
-        if (n <= 0 || c == '\n') {
+        if (n <= 0) {
+            ended = true;
+            break;
+        }
+        if (c == '\n') {
             break;
         }
         line += c;
@@ -119,22 +128,27 @@ xcb_window_t selectionOwner(xcb_connection_t* c, xcb_atom_t selection) {
 } // namespace
 
 HelperRun runHelper(const QString& program, const QStringList& arguments, ClipboardPayload& payload,
-                    int timeoutMs) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    // The files first: the helper should not sit waiting for an encoding.
+                    const HandoffBudget& budget) {
+    // The files first: the helper should not sit waiting for an encoding,
+    // and the clock should not run while they are made.
     std::vector<std::pair<std::string, QByteArray>> files;
+    std::uint64_t total = 0;
     for (const QString& format : ClipboardPayload::formats()) {
         QByteArray bytes = payload.data(format);
         if (!bytes.isEmpty()) {
+            total += static_cast<std::uint64_t>(bytes.size());
             files.emplace_back(format.toStdString(), std::move(bytes));
         }
     }
     if (files.empty()) {
         return {Outcome::Failed, "nothing to keep"};
     }
+    const auto mebibytes =
+        static_cast<std::chrono::milliseconds::rep>((total + (1 << 20) - 1) >> 20);
+    const auto deadline = Clock::now() + budget.base + budget.perMiB * mebibytes;
 
     // One socket pair is both ends' pipe: the picture goes in on the
-    // helper's standard input, its answer comes back on its standard output.
+    // helper's standard input, its answers come back on its standard output.
     int pair[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) {
         return {Outcome::Failed, std::string("socketpair: ") + std::strerror(errno)};
@@ -145,10 +159,15 @@ HelperRun runHelper(const QString& program, const QStringList& arguments, Clipbo
     SpawnSetup setup;
     posix_spawn_file_actions_adddup2(&setup.actions, theirs.get(), STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&setup.actions, theirs.get(), STDOUT_FILENO);
-    // Nothing else of ours (the X connection, Qt's pipes) goes along.
+    // Standard error stays ours until the helper has answered (its errors
+    // before that are worth seeing); it lets go of it then. Nothing else of
+    // ours (the X connection, Qt's pipes) goes along.
     posix_spawn_file_actions_addclosefrom_np(&setup.actions, STDERR_FILENO + 1);
-    // A session of its own: the helper outlives us, and a terminal's hangup
-    // or a signal to our process group is not meant for it.
+    // Nor our working folder, which it would keep busy for as long as it runs.
+    posix_spawn_file_actions_addchdir_np(&setup.actions, "/");
+    // A session of its own, without a controlling terminal: the helper
+    // outlives us, and a terminal's hangup or a signal to our process group
+    // is not meant for it.
     sigset_t none;
     sigset_t all;
     sigemptyset(&none);
@@ -158,7 +177,8 @@ HelperRun runHelper(const QString& program, const QStringList& arguments, Clipbo
     posix_spawnattr_setflags(&setup.attr,
                              POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
-    const std::string path = QFile::encodeName(program).toStdString();
+    // Absolute: the path is looked up after the change of folder.
+    const std::string path = QFile::encodeName(QFileInfo(program).absoluteFilePath()).toStdString();
     std::vector<std::string> args{path};
     for (const QString& a : arguments) {
         args.push_back(a.toStdString());
@@ -191,39 +211,54 @@ HelperRun runHelper(const QString& program, const QStringList& arguments, Clipbo
                sendAll(ours.get(), bytes.constData(), static_cast<std::size_t>(bytes.size()),
                        deadline, error);
     }
-    ::shutdown(ours.get(), SHUT_WR);
-    const std::string line = readLine(ours.get(), deadline);
-    ours.reset();
-
-    HelperRun run;
-    if (line == "owner") {
-        run = {Outcome::Kept, line};
-    } else if (line == "gone") {
-        run = {Outcome::Gone, line};
-    } else {
-        run = {Outcome::Failed, !line.empty()    ? line
-                                : !error.empty() ? error
-                                                 : "no answer from the helper"};
-    }
-    if (run.outcome != Outcome::Kept) {
-        // It has answered and is ending, or is stuck: end it either way, so
-        // that no helper is left that did not take the clipboard.
-        if (line.empty()) {
+    bool ended = false;
+    std::string line = sent ? readLine(ours.get(), deadline, ended) : std::string();
+    if (line != handoff::kReceived) {
+        // No go-ahead was given, so the helper has taken nothing: ending it
+        // leaves the clipboard as it is. One that refused the message is
+        // ending by itself.
+        if (line.rfind("error", 0) != 0) {
             ::kill(pid, SIGTERM);
         }
         ::waitpid(pid, nullptr, 0);
+        return {Outcome::Failed, !line.empty()    ? line
+                                 : !error.empty() ? error
+                                 : ended          ? "the helper ended without answering"
+                                                  : "the helper did not take the picture in time"};
     }
-    return run;
+
+    // The go-ahead. From here on only the helper knows whether it holds the
+    // clipboard, so it is never ended: ended after taking it, it would leave
+    // the clipboard with no owner at all.
+    ::shutdown(ours.get(), SHUT_WR);
+    line = readLine(ours.get(), Clock::now() + budget.answer, ended);
+    ours.reset();
+    if (line == "owner") {
+        return {Outcome::Kept, line};
+    }
+    if (!line.empty() || ended) {
+        ::waitpid(pid, nullptr, 0); // it has answered or died, and is ending
+        if (line == "gone") {
+            return {Outcome::Gone, line};
+        }
+        return {Outcome::Failed, !line.empty() ? line : "the helper ended without answering"};
+    }
+    // Its own session holds it; nothing waits for it once we have ended.
+    return {Outcome::Unanswered, "the helper has not answered in time; it is left to finish"};
 }
 
 namespace {
 
+QString helperPath(const QString& folder) {
+    return QDir(folder).filePath(QString::fromLatin1(kHelperName));
+}
+
 QString helperPath() {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QString::fromLatin1(kHelperName));
+    return helperPath(QCoreApplication::applicationDirPath());
 }
 
 Outcome reported(const HelperRun& run) {
-    if (run.outcome == Outcome::Failed) {
+    if (run.outcome == Outcome::Failed || run.outcome == Outcome::Unanswered) {
         qWarning("The picture could not be kept on the clipboard: %s", run.message.c_str());
     }
     return run.outcome;
@@ -231,12 +266,56 @@ Outcome reported(const HelperRun& run) {
 
 } // namespace
 
+QString waylandMarkerType() {
+    static const QString type =
+        QStringLiteral("application/x-zentrim-screen-") +
+        QString::number(QRandomGenerator::system()->generate64(), 16).rightJustified(16, u'0');
+    return type;
+}
+
+QString lossAtExit(const QString& folder) {
+    static const QString sentence = QStringLiteral("crops leave the clipboard at Exit");
+    const QString helper = helperPath(folder);
+    const QFileInfo info(helper);
+    if (!info.isFile() || !info.isExecutable()) {
+        qWarning("%s is missing or not executable: crops leave the clipboard at Exit",
+                 qPrintable(helper));
+        return sentence;
+    }
+    if (currentSessionKind() != SessionKind::Wayland) {
+        return {}; // X11 keeps it through the helper or a clipboard manager
+    }
+    // Only the compositor knows whether it offers data-control; the helper
+    // asks it (milliseconds) rather than the program binding a protocol of
+    // its own beside Qt's.
+    QProcess check;
+    check.setProgram(helper);
+    check.setArguments({QStringLiteral("--wayland"), QStringLiteral("--check")});
+    check.setWorkingDirectory(QDir::rootPath());
+    check.setStandardInputFile(QProcess::nullDevice());
+    check.start();
+    if (!check.waitForFinished(3000)) {
+        check.kill();
+        check.waitForFinished(1000);
+        qWarning("%s --check did not answer", qPrintable(helper));
+        return {}; // not known to be lost: say nothing
+    }
+    if (check.exitStatus() == QProcess::NormalExit && check.exitCode() == 1) {
+        qWarning("%s: crops leave the clipboard at Exit",
+                 check.readAllStandardOutput().trimmed().constData());
+        return sentence;
+    }
+    return {};
+}
+
 Outcome keepAfterExit(ClipboardPayload& payload) {
     // Wayland: Qt has seen no other client take the clipboard (the caller
     // asked), and the helper sets it through data-control where the
-    // compositor offers that.
+    // compositor offers that, while the selection still carries our marker.
     if (currentSessionKind() == SessionKind::Wayland) {
-        return reported(runHelper(helperPath(), {QStringLiteral("--wayland")}, payload, 5000));
+        return reported(runHelper(
+            helperPath(),
+            {QStringLiteral("--wayland"), QStringLiteral("--from"), waylandMarkerType()}, payload));
     }
     xcb_connection_t* c = x11::connection();
     if (c == nullptr) {
@@ -253,10 +332,9 @@ Outcome keepAfterExit(ClipboardPayload& payload) {
     if (selectionOwner(c, internAtom(c, "CLIPBOARD_MANAGER")) != XCB_NONE) {
         return Outcome::Manager; // Qt asks it to save the formats when it closes
     }
-    return reported(
-        runHelper(helperPath(),
-                  {QStringLiteral("--x11"), QStringLiteral("--from"), QString::number(owner, 16)},
-                  payload, 5000));
+    return reported(runHelper(
+        helperPath(),
+        {QStringLiteral("--x11"), QStringLiteral("--from"), QString::number(owner, 16)}, payload));
 }
 
 } // namespace zs::keeper

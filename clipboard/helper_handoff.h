@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <string>
 
 // Keeping the crop on the clipboard after the program ends. On X11 the
@@ -23,13 +24,27 @@ enum class Outcome {
     Kept,        // the helper owns the clipboard now
     Gone,        // it changed hands while the helper was starting
     Failed,      // the helper could not be started or gave up
+    Unanswered,  // the helper has the picture but had not answered in time;
+                 // it was left to take the clipboard or end by itself
     Unsupported, // no way to keep it on this window system
 };
 
+// The MIME type the program's clipboard offers beside its formats on
+// Wayland, unique to this run of the program: the helper takes the
+// clipboard only while the selection still offers it.
+QString waylandMarkerType();
+
 // Called once the event loop has ended and while the clipboard still holds
-// `payload` as far as Qt knows. Waits a bounded time (a few seconds at
-// most, usually milliseconds) for the helper's answer.
+// `payload` as far as Qt knows. Waits a bounded time for the helper's
+// answer (milliseconds in practice; the bound grows with the picture).
 Outcome keepAfterExit(ClipboardPayload& payload);
+
+// Why a crop on the clipboard will not outlive the program (the helper is
+// missing or cannot run, or the session cannot keep a clipboard without
+// its program), as one sentence for the user; empty when it will be kept.
+// `folder` holds the program (and so the helper). On Wayland, asks the
+// helper whether the compositor offers data-control: call it once.
+QString lossAtExit(const QString& folder);
 
 // The helper's answer and what it means; for the two ends and their tests.
 struct HelperRun {
@@ -37,10 +52,22 @@ struct HelperRun {
     std::string message; // the helper's status line, or why it failed
 };
 
+// How long the hand-off may take. The clock starts once the formats are
+// encoded: `base` plus `perMiB` for every MiB of them to hand over, then
+// `answer` for the helper to take the clipboard after the go-ahead.
+struct HandoffBudget {
+    std::chrono::milliseconds base{5000};
+    // 20 MiB/s: a 128-megapixel crop (about 700 MiB in both formats) gets
+    // about 40 s on a machine that slow.
+    std::chrono::milliseconds perMiB{50};
+    std::chrono::milliseconds answer{5000};
+};
+
 // Starts `program` with `arguments` in a session of its own, sends it the
-// payload's formats on its standard input and reads its status line, within
-// `timeoutMs` in all.
+// payload's formats on its standard input and reads its answers, following
+// the exchange of keeper/shared/handoff.h: before the go-ahead a helper out
+// of time is ended; after it, never.
 HelperRun runHelper(const QString& program, const QStringList& arguments, ClipboardPayload& payload,
-                    int timeoutMs);
+                    const HandoffBudget& budget = {});
 
 } // namespace zs::keeper

@@ -2,6 +2,7 @@
 #include "clipboard/helper_handoff.h"
 #include "clipboard/x11_clipboard_transfers.h"
 #include "services/qt/x11_connection.h"
+#include "services/session_kind.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -21,21 +22,25 @@ const QString kQtImage = QStringLiteral("application/x-qt-image");
 // way instead of asking us.
 class PayloadMimeData final : public QMimeData {
 public:
-    explicit PayloadMimeData(std::shared_ptr<ClipboardPayload> payload)
-        : m_payload(std::move(payload)) {}
-
-    QStringList formats() const override { return ClipboardPayload::formats(); }
-    bool hasFormat(const QString& mimeType) const override {
-        return ClipboardPayload::formats().contains(mimeType);
+    // `marker`, when given, is offered too, without data: the clipboard
+    // helper's sign that the clipboard is still ours (Wayland).
+    PayloadMimeData(std::shared_ptr<ClipboardPayload> payload, QString marker)
+        : m_payload(std::move(payload)), m_formats(ClipboardPayload::formats()) {
+        if (!marker.isEmpty()) {
+            m_formats.append(std::move(marker));
+        }
     }
+
+    QStringList formats() const override { return m_formats; }
+    bool hasFormat(const QString& mimeType) const override { return m_formats.contains(mimeType); }
 
 protected:
     QVariant retrieveData(const QString& mimeType, QMetaType type) const override {
         if (mimeType == kQtImage) {
             return QVariant(m_payload->image());
         }
-        if (!hasFormat(mimeType)) {
-            return {};
+        if (!ClipboardPayload::formats().contains(mimeType)) {
+            return hasFormat(mimeType) ? QVariant(QByteArray()) : QVariant();
         }
         (void)type; // a file's bytes are all we have; Qt converts from them
         return QVariant(m_payload->data(mimeType));
@@ -43,6 +48,7 @@ protected:
 
 private:
     std::shared_ptr<ClipboardPayload> m_payload;
+    QStringList m_formats;
 };
 
 } // namespace
@@ -69,7 +75,9 @@ void QtClipboard::setImage(const QImage& image) {
     }
     // The clipboard owns the mime data and, through it, the payload; ours is
     // only a weak reference, so a crop another program has replaced is freed.
-    QGuiApplication::clipboard()->setMimeData(new PayloadMimeData(std::move(payload)));
+    const bool wayland = currentSessionKind() == SessionKind::Wayland;
+    QGuiApplication::clipboard()->setMimeData(
+        new PayloadMimeData(std::move(payload), wayland ? keeper::waylandMarkerType() : QString()));
 }
 
 void QtClipboard::keepAfterExit() {

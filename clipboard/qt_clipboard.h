@@ -23,7 +23,7 @@ public:
     void setImage(const QImage& image) override;
     // Once the event loop has ended: if the clipboard still holds our last
     // image, leaves it to a clipboard manager or to the helper process that
-    // keeps it after we end (clipboard_keeper.h).
+    // keeps it after we end (helper_handoff.h).
     void keepAfterExit();
 
 private:

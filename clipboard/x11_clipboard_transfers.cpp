@@ -11,7 +11,8 @@ namespace zs::x11 {
 
 namespace {
 
-constexpr qsizetype kPiece = qsizetype(1) << 20;
+// Pieces are at most 1 MiB, less where the server takes shorter requests.
+constexpr std::size_t kMaxPiece = std::size_t(1) << 20;
 // A reader that stops reading for this long is given up.
 constexpr auto kTimeout = std::chrono::seconds(5);
 
@@ -26,9 +27,11 @@ xcb_atom_t intern(xcb_connection_t* c, const QByteArray& name) {
 
 } // namespace
 
-ClipboardTransfers::ClipboardTransfers(xcb_connection_t* connection) : m_conn(connection) {
+ClipboardTransfers::ClipboardTransfers(xcb_connection_t* connection)
+    : m_conn(connection),
+      m_piece(pieceSize(xcb_get_maximum_request_length(connection), kMaxPiece)) {
     m_clipboard = intern(m_conn, "CLIPBOARD");
-    m_transfers.emplace(m_conn, intern(m_conn, "INCR"), static_cast<std::size_t>(kPiece), kTimeout);
+    m_transfers.emplace(m_conn, intern(m_conn, "INCR"), m_piece, kTimeout);
     for (const QString& format : ClipboardPayload::formats()) {
         m_formats.push_back(intern(m_conn, format.toLatin1()));
     }
@@ -76,7 +79,7 @@ bool ClipboardTransfers::onSelectionRequest(const xcb_selection_request_event_t&
     }
     QByteArray bytes =
         payload->data(ClipboardPayload::formats()[static_cast<int>(found - m_formats.begin())]);
-    if (bytes.size() <= kPiece) {
+    if (static_cast<std::size_t>(bytes.size()) <= m_piece) {
         return false; // one property: Qt does the same
     }
     // The transfer holds the bytes (shared with the payload's) until it ends.

@@ -13,7 +13,8 @@
 #include <optional>
 #include <vector>
 
-// Sends the clipboard's large files to other X11 programs in 1 MiB pieces.
+// Sends the clipboard's large files to other X11 programs in 1 MiB pieces
+// (smaller where the server's maximum request length is).
 //
 // Qt sends data larger than one request by INCR in pieces as large as the
 // server allows (16 MiB with BIG-REQUESTS), and readers take two to three
@@ -41,6 +42,7 @@ private:
     void dropExpired();
 
     xcb_connection_t* m_conn;
+    std::size_t m_piece; // bytes written in one property
     xcb_atom_t m_clipboard = XCB_NONE;
     std::vector<xcb_atom_t> m_formats; // parallel to ClipboardPayload::formats()
     std::weak_ptr<ClipboardPayload> m_payload;

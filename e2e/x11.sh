@@ -111,17 +111,32 @@ _root_shows_pattern() {
 # --- the program ---------------------------------------------------------------------
 
 # app_start [ARGS...]: starts $APP with the xcb platform and a private HOME,
-# settings and runtime directory, output in $E2E_TMP/app.log.
+# settings and runtime directory, output in $E2E_TMP/app.log. With
+# APP_THROUGH_PIPE set, as `zentrim-screen 2>&1 | cat` in $E2E_TMP: then
+# APP_PIPE_PID is cat's, which ends once nothing holds the pipe, and the
+# program is not this shell's child (app_wait_exit sets no status).
 app_start() {
   [[ -n ${APP:-} && -x $APP ]] || fail "program not found or not executable: '${APP:-}'"
   e2e_make_tmp
   mkdir -p "$E2E_TMP/home" "$E2E_TMP/runtime"
   chmod 700 "$E2E_TMP/runtime"
-  HOME=$E2E_TMP/home XDG_RUNTIME_DIR=$E2E_TMP/runtime \
-    XDG_CONFIG_HOME=$E2E_TMP/home/.config XDG_DATA_HOME=$E2E_TMP/home/.local/share \
-    XDG_CACHE_HOME=$E2E_TMP/home/.cache \
-    QT_QPA_PLATFORM=xcb "$APP" "$@" >"$E2E_TMP/app.log" 2>&1 &
-  APP_PID=$!
+  local env=(HOME="$E2E_TMP/home" XDG_RUNTIME_DIR="$E2E_TMP/runtime"
+    XDG_CONFIG_HOME="$E2E_TMP/home/.config" XDG_DATA_HOME="$E2E_TMP/home/.local/share"
+    XDG_CACHE_HOME="$E2E_TMP/home/.cache" QT_QPA_PLATFORM=xcb)
+  if [[ -n ${APP_THROUGH_PIPE:-} ]]; then
+    rm -f "$E2E_TMP/app.pid"
+    (cd "$E2E_TMP" && {
+      env "${env[@]}" "$APP" "$@" 2>&1 &
+      echo $! >"$E2E_TMP/app.pid"
+      wait
+    } | cat >"$E2E_TMP/app.log") &
+    APP_PIPE_PID=$!
+    wait_until 5 test -s "$E2E_TMP/app.pid" || fail "the program did not start"
+    APP_PID=$(<"$E2E_TMP/app.pid")
+  else
+    env "${env[@]}" "$APP" "$@" >"$E2E_TMP/app.log" 2>&1 &
+    APP_PID=$!
+  fi
   APP_STATUS=
   e2e_log "started $APP (pid $APP_PID)"
 }

@@ -36,9 +36,12 @@ const zwlr_data_control_source_v1_listener kSourceListener = {
     [](void* data, zwlr_data_control_source_v1*) { self(data).onCancelled(); },
 };
 
-// The offers of other clients' selections: their formats do not matter.
+// The offers of other clients' selections: their formats tell whether the
+// selection is still the program's.
 const zwlr_data_control_offer_v1_listener kOfferListener = {
-    [](void*, zwlr_data_control_offer_v1*, const char*) {},
+    [](void* data, zwlr_data_control_offer_v1* offer, const char* mimeType) {
+        self(data).onOfferType(offer, mimeType);
+    },
 };
 
 const zwlr_data_control_device_v1_listener kDeviceListener = {
@@ -69,8 +72,8 @@ WaylandClipboardOwner::~WaylandClipboardOwner() {
     for (Transfer& t : m_transfers) {
         ::close(t.fd);
     }
-    for (zwlr_data_control_offer_v1* offer : m_offers) {
-        zwlr_data_control_offer_v1_destroy(offer);
+    for (const Offer& o : m_offers) {
+        zwlr_data_control_offer_v1_destroy(o.offer);
     }
     destroyIfAny(m_source, zwlr_data_control_source_v1_destroy);
     destroyIfAny(m_device, zwlr_data_control_device_v1_destroy);
@@ -117,10 +120,25 @@ bool WaylandClipboardOwner::connect(std::string& error) {
     }
     m_device = zwlr_data_control_manager_v1_get_data_device(m_manager, m_seat);
     zwlr_data_control_device_v1_add_listener(m_device, &kDeviceListener, this);
+    // A new device is told the seat's current selection at once.
+    if (wl_display_roundtrip(m_display) < 0) {
+        error = "the Wayland compositor did not answer";
+        return false;
+    }
     return true;
 }
 
-bool WaylandClipboardOwner::take(std::string& error) {
+WaylandClipboardOwner::Take WaylandClipboardOwner::take(const std::string& expectedType,
+                                                        std::string& error) {
+    // The latest selection, as close to the request as a round trip allows.
+    if (wl_display_roundtrip(m_display) < 0) {
+        error = "the Wayland compositor did not answer";
+        return Take::Failed;
+    }
+    if (!expectedType.empty() && std::find(m_selectionTypes.begin(), m_selectionTypes.end(),
+                                           expectedType) == m_selectionTypes.end()) {
+        return Take::Changed;
+    }
     m_source = zwlr_data_control_manager_v1_create_data_source(m_manager);
     zwlr_data_control_source_v1_add_listener(m_source, &kSourceListener, this);
     for (const handoff::Target& target : m_targets) {
@@ -130,23 +148,34 @@ bool WaylandClipboardOwner::take(std::string& error) {
     m_owner = true;
     if (wl_display_roundtrip(m_display) < 0 || !m_owner) {
         error = "the Wayland compositor refused the clipboard";
-        return false;
+        return Take::Failed;
     }
-    return true;
+    return Take::Taken;
 }
 
 void WaylandClipboardOwner::onOffer(zwlr_data_control_offer_v1* offer) {
     zwlr_data_control_offer_v1_add_listener(offer, &kOfferListener, this);
-    m_offers.push_back(offer);
+    m_offers.push_back(Offer{offer, {}});
 }
 
-// Each new selection ends the offers introduced before it.
+void WaylandClipboardOwner::onOfferType(zwlr_data_control_offer_v1* offer, const char* mimeType) {
+    for (Offer& o : m_offers) {
+        if (o.offer == offer && o.types.size() < 64) {
+            o.types.emplace_back(mimeType);
+        }
+    }
+}
+
+// Each new selection ends the offers introduced before it. A null offer is
+// an empty clipboard.
 void WaylandClipboardOwner::onSelection(zwlr_data_control_offer_v1* offer) {
-    std::erase_if(m_offers, [&](zwlr_data_control_offer_v1* o) {
-        if (o == offer) {
+    m_selectionTypes.clear();
+    std::erase_if(m_offers, [&](const Offer& o) {
+        if (o.offer == offer) {
+            m_selectionTypes = o.types;
             return false;
         }
-        zwlr_data_control_offer_v1_destroy(o);
+        zwlr_data_control_offer_v1_destroy(o.offer);
         return true;
     });
 }

@@ -22,17 +22,26 @@ namespace zs::keeper {
 
 class WaylandClipboardOwner {
 public:
+    enum class Take {
+        Taken,   // we own the clipboard now
+        Changed, // the clipboard no longer holds the expected selection: left alone
+        Failed,  // the compositor refused
+    };
+
     explicit WaylandClipboardOwner(std::vector<handoff::Target> targets);
     ~WaylandClipboardOwner();
     WaylandClipboardOwner(const WaylandClipboardOwner&) = delete;
     WaylandClipboardOwner& operator=(const WaylandClipboardOwner&) = delete;
 
-    // Connects to $WAYLAND_DISPLAY and finds a seat and the data-control
-    // manager. False with a reason.
+    // Connects to $WAYLAND_DISPLAY, finds a seat and the data-control
+    // manager, and learns the seat's current selection. False with a reason.
     bool connect(std::string& error);
 
-    // Sets the seat's clipboard to our formats.
-    bool take(std::string& error);
+    // Sets the seat's clipboard to our formats, but only while the current
+    // selection offers `expectedType` (empty: whatever it holds). Wayland has
+    // no server grab: another client's copy in the moment between the check
+    // and the request would still be replaced.
+    Take take(const std::string& expectedType, std::string& error);
 
     // Sends the formats to whoever asks until another client sets the
     // clipboard (transfers under way are finished) or the compositor goes.
@@ -44,6 +53,7 @@ public:
     void onSend(const char* mimeType, int fd);
     void onCancelled() { m_owner = false; }
     void onOffer(zwlr_data_control_offer_v1* offer);
+    void onOfferType(zwlr_data_control_offer_v1* offer, const char* mimeType);
     void onSelection(zwlr_data_control_offer_v1* offer);
     void onFinished() { m_owner = false; }
 
@@ -57,7 +67,6 @@ private:
     };
     // Writes what the reader takes now; false once the transfer is over.
     static bool pump(Transfer& transfer);
-    void dropOffer(zwlr_data_control_offer_v1* offer);
 
     std::vector<handoff::Target> m_targets;
     wl_display* m_display = nullptr;
@@ -66,7 +75,12 @@ private:
     zwlr_data_control_manager_v1* m_manager = nullptr;
     zwlr_data_control_device_v1* m_device = nullptr;
     zwlr_data_control_source_v1* m_source = nullptr;
-    std::vector<zwlr_data_control_offer_v1*> m_offers; // introduced, not yet replaced
+    struct Offer {
+        zwlr_data_control_offer_v1* offer;
+        std::vector<std::string> types;
+    };
+    std::vector<Offer> m_offers;               // introduced, not yet replaced
+    std::vector<std::string> m_selectionTypes; // what the current selection offers
     bool m_owner = false;
     std::vector<Transfer> m_transfers;
 };

@@ -82,10 +82,7 @@ bool X11ClipboardOwner::connect(const std::string& display, std::string& error) 
     xcb_change_property(m_conn, XCB_PROP_MODE_REPLACE, m_window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING,
                         8, sizeof kName - 1, kName);
 
-    // One property change request carries 24 bytes of header (28 with
-    // BIG-REQUESTS) besides its data; keep well clear of the limit.
-    const std::size_t maxRequest = std::size_t(xcb_get_maximum_request_length(m_conn)) * 4;
-    m_chunk = std::min(kMaxChunk, maxRequest > 1024 ? maxRequest - 64 : std::size_t(256));
+    m_chunk = x11::pieceSize(xcb_get_maximum_request_length(m_conn), kMaxChunk);
     m_transfers.emplace(m_conn, m_atoms.incr, m_chunk, kTransferTimeout);
     return true;
 }
@@ -122,7 +119,9 @@ X11ClipboardOwner::Take X11ClipboardOwner::take(xcb_window_t expectedOwner) {
     if (expectedOwner != XCB_NONE) {
         Reply<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(
             m_conn, xcb_get_selection_owner(m_conn, m_atoms.clipboard), nullptr));
-        if (owner == nullptr || owner->owner != expectedOwner) {
+        // No owner at all is taken too: the program may have ended while
+        // the helper was starting, and an empty clipboard holds nobody's copy.
+        if (owner == nullptr || (owner->owner != expectedOwner && owner->owner != XCB_NONE)) {
             result = Take::Changed;
         }
     }
@@ -209,9 +208,9 @@ void X11ClipboardOwner::handle(const xcb_generic_event_t* event) {
 void X11ClipboardOwner::onSelectionRequest(const xcb_selection_request_event_t& request) {
     // Requests from before we took the clipboard were meant for the
     // previous owner (ICCCM); so is anything after we lost it.
-    const bool ours = m_owner && request.selection == m_atoms.clipboard &&
-                      request.owner == m_window &&
-                      (request.time == XCB_CURRENT_TIME || request.time >= m_since);
+    const bool ours =
+        m_owner && request.selection == m_atoms.clipboard && request.owner == m_window &&
+        (request.time == XCB_CURRENT_TIME || x11::timeAtOrAfter(request.time, m_since));
     // Clients older than ICCCM name no property: the target stands in.
     const xcb_atom_t property = request.property != XCB_NONE ? request.property : request.target;
     bool converted = false;

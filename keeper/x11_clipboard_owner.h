@@ -33,8 +33,8 @@ public:
     // Connects to `display` (empty: $DISPLAY). False with a reason.
     bool connect(const std::string& display, std::string& error);
 
-    // Takes the clipboard, but only while `expectedOwner` still holds it
-    // (XCB_NONE: whoever holds it).
+    // Takes the clipboard, but only while `expectedOwner` still holds it or
+    // nobody does (XCB_NONE: whoever holds it).
     Take take(xcb_window_t expectedOwner);
 
     // Answers requests until another client takes the clipboard (transfers

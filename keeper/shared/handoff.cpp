@@ -78,7 +78,7 @@ bool validName(const std::string& name) {
     return std::ranges::all_of(name, [](char c) { return c > ' ' && c <= '~'; });
 }
 
-bool read(int fd, std::vector<Target>& targets, std::string& error) {
+bool readTargets(int fd, std::vector<Target>& targets, std::string& error) {
     targets.clear();
     char magic[kMagicSize];
     if (!readExactly(fd, magic, kMagicSize, error)) {
@@ -124,14 +124,25 @@ bool read(int fd, std::vector<Target>& targets, std::string& error) {
         }
         targets.push_back(std::move(target));
     }
+    return true;
+}
+
+bool readEnd(int fd, std::string& error) {
     char extra = 0;
-    const ssize_t n = ::read(fd, &extra, 1);
+    ssize_t n = 0;
+    do {
+        n = ::read(fd, &extra, 1);
+    } while (n < 0 && errno == EINTR);
     if (n != 0) {
         error = n > 0 ? "data after the last format"
                       : std::string("read failed: ") + std::strerror(errno);
         return false;
     }
     return true;
+}
+
+bool read(int fd, std::vector<Target>& targets, std::string& error) {
+    return readTargets(fd, targets, error) && readEnd(fd, error);
 }
 
 } // namespace zs::handoff

@@ -11,9 +11,19 @@
 //   u32 count                      (native byte order: same machine)
 //   count x { u32 name length, name, u64 size, bytes }
 //
-// The writer closes its end after the last byte; anything after it, or a
-// message cut short, is refused.
+// The exchange, in this order:
+//   1. the program writes the message;
+//   2. the helper, having read the last byte, answers "received";
+//   3. the program closes its end: the go-ahead. Anything after the message,
+//      or a message cut short, is refused;
+//   4. the helper takes the clipboard and answers "owner", "gone" or
+//      "error TEXT" (or "error TEXT" at any earlier step).
+// The helper takes nothing before the go-ahead, so until then the program
+// may end it; after it, only the helper knows whether it holds the
+// clipboard, so the program never ends it.
 namespace zs::handoff {
+
+inline constexpr char kReceived[] = "received";
 
 inline constexpr char kMagic[] = "ZSCLIP1\n";
 inline constexpr std::size_t kMagicSize = sizeof kMagic - 1;
@@ -37,8 +47,12 @@ std::string targetHeader(const std::string& name, std::uint64_t size);
 // kMaxNameSize characters.
 bool validName(const std::string& name);
 
-// Reads a whole message from `fd` until end of file. On failure returns
-// false and says why in `error`.
+// Reads a message's formats from `fd`, up to its last byte. On failure
+// returns false and says why in `error`.
+bool readTargets(int fd, std::vector<Target>& targets, std::string& error);
+// Waits for the end of file after the message: false if anything follows.
+bool readEnd(int fd, std::string& error);
+// Both: a whole message up to the end of file.
 bool read(int fd, std::vector<Target>& targets, std::string& error);
 
 } // namespace zs::handoff

@@ -23,6 +23,13 @@ void notifyRequestor(xcb_connection_t* connection, const xcb_selection_request_e
     xcb_send_event(connection, 0, request.requestor, XCB_EVENT_MASK_NO_EVENT, wire);
 }
 
+std::size_t pieceSize(std::uint32_t maxRequestWords, std::size_t cap) {
+    // The request's own header is 24 bytes (28 with BIG-REQUESTS); keep
+    // well clear of the limit.
+    const std::size_t maxRequest = std::size_t(maxRequestWords) * 4;
+    return std::min(cap, maxRequest > 1024 ? maxRequest - 64 : std::size_t(256));
+}
+
 IncrSender::IncrSender(xcb_connection_t* connection, xcb_atom_t incr, std::size_t piece,
                        Clock::duration timeout)
     : m_conn(connection), m_incr(incr), m_piece(piece), m_timeout(timeout) {}

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -11,6 +12,21 @@
 // helper share: answering a request, and INCR transfers. Events reach them
 // from their owner's event handling; the owner also flushes the connection.
 namespace zs::x11 {
+
+// Whether server time `time` is `since` or later. Server times count
+// milliseconds in 32 bits and wrap every 49.7 days, so they are compared as
+// the server does: `time` is later when it lies less than half the range
+// ahead of `since`, across the wrap included.
+constexpr bool timeAtOrAfter(xcb_timestamp_t time, xcb_timestamp_t since) {
+    return static_cast<std::uint32_t>(time - since) < 0x80000000u;
+}
+
+// How many bytes of data one ChangeProperty request may carry on a server
+// whose maximum request length is `maxRequestWords` (in 4-byte units, as
+// xcb_get_maximum_request_length reports it), and at most `cap`. Without
+// BIG-REQUESTS that maximum is 256 KiB; a longer request makes xcb close the
+// connection.
+std::size_t pieceSize(std::uint32_t maxRequestWords, std::size_t cap);
 
 // Tells the requestor that `request` is answered in `property` (XCB_NONE:
 // refused).

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # wayland_check.sh HELPER: the clipboard helper on a headless sway, read
-# with wl-paste. It offers image/png and image/bmp byte for byte as handed
+# with wl-paste. It takes the clipboard only while the selection still
+# offers the program's marker type (a copy another client made during the
+# hand-off wins), offers image/png and image/bmp byte for byte as handed
 # over, ends when another client (wl-copy) takes the clipboard, and ends
 # when the compositor goes away. sway runs as an unprivileged user (nobody
 # when started as root). Exit 77: sway or wl-clipboard missing (skipped).
@@ -11,10 +13,10 @@ for tool in sway wl-paste wl-copy python3; do
 done
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/zentrim-wayland.XXXXXX")
-SWAY_PID= HELPER_PID= COPY_PID=
+SWAY_PID='' HELPER_PID='' COPY_PID='' OURS_PID=''
 cleanup() {
   local pid
-  for pid in $COPY_PID $HELPER_PID $SWAY_PID; do kill "$pid" 2>/dev/null || true; done
+  for pid in $COPY_PID $OURS_PID $HELPER_PID $SWAY_PID; do kill "$pid" 2>/dev/null || true; done
   rm -rf "$WORK"
 }
 trap cleanup EXIT
@@ -60,16 +62,53 @@ open(d + '/message', 'wb').write(b'ZSCLIP1\n' + struct.pack('<I', 2)
     + target(b'image/png', d + '/png.bin') + target(b'image/bmp', d + '/bmp.bin'))
 PY
 
+# The selection as the program leaves it: its marker type among its formats.
+MARKER=application/x-zentrim-screen-00c0ffee00c0ffee
+offers_marker() { wl-paste --list-types 2>/dev/null | grep -qx "$MARKER"; }
+program_copies() {
+  wl-copy --foreground -t "$MARKER" program >/dev/null 2>&1 &
+  OURS_PID=$!
+  wait_until 5 offers_marker || fail "the program's stand-in did not set the clipboard"
+}
+
+# start_helper ANSWER [ARGS...]: the helper, handed the message on a FIFO
+# once ARGS are given to it, must give ANSWER as its last line.
+answered() { grep -qvx received "$WORK/status"; }
 start_helper() {
-  rm -f "$WORK/status"
-  "$HELPER" --wayland <"$WORK/message" >"$WORK/status" 2>"$WORK/helper.log" &
+  local want=$1
+  shift
+  rm -f "$WORK/status" "$WORK/fifo"
+  mkfifo "$WORK/fifo"
+  "$HELPER" --wayland "$@" <"$WORK/fifo" >"$WORK/status" 2>"$WORK/helper.log" &
   HELPER_PID=$!
-  wait_until 5 grep -q . "$WORK/status" || fail "no status from the helper"
-  [[ $(cat "$WORK/status") == owner ]] || fail "helper: $(cat "$WORK/status") $(cat "$WORK/helper.log")"
+  if [[ -n ${DURING_HANDOFF:-} ]]; then "$DURING_HANDOFF"; fi
+  cat "$WORK/message" >"$WORK/fifo"
+  wait_until 5 answered || fail "no answer from the helper"
+  [[ $(tail -n 1 "$WORK/status") == "$want" ]] ||
+    fail "helper: $(tr '\n' ' ' <"$WORK/status") $(cat "$WORK/helper.log")"
 }
 
 start_sway
-start_helper
+
+# Another client copies while the helper is being handed the picture: its
+# copy stays and the helper ends.
+pastes_other() { [[ $(wl-paste 2>/dev/null) == other ]]; }
+other_copies() {
+  echo other | wl-copy --foreground >/dev/null 2>&1 &
+  COPY_PID=$!
+  wait_until 5 pastes_other || fail "the other copy did not land"
+}
+program_copies
+DURING_HANDOFF=other_copies start_helper gone --from "$MARKER"
+wait_until 5 gone "$HELPER_PID" || fail "the helper that found the clipboard taken still runs"
+[[ $(wl-paste) == other ]] || fail "the other client's copy was replaced: $(wl-paste --list-types)"
+kill "$COPY_PID" "$OURS_PID" 2>/dev/null || true
+COPY_PID='' OURS_PID=''
+
+program_copies
+start_helper owner --from "$MARKER"
+wait_until 5 gone "$OURS_PID" || fail "the program's stand-in kept the clipboard"
+OURS_PID=
 types=$(wl-paste --list-types | tr '\n' ' ')
 [[ $types == "image/png image/bmp " ]] || fail "offered: $types"
 wl-paste -t image/png | cmp -s - "$WORK/png.bin" || fail "image/png differs"
@@ -85,7 +124,7 @@ wait_until 5 gone "$HELPER_PID" || fail "the helper still runs after wl-copy too
 kill "$COPY_PID"
 COPY_PID=
 
-start_helper
+start_helper owner
 kill "$SWAY_PID"
 wait_until 5 gone "$HELPER_PID" || fail "the helper still runs after the compositor ended"
 [[ ! -s $WORK/helper.log ]] || fail "the helper wrote: $(head -n 5 "$WORK/helper.log")"

@@ -189,8 +189,10 @@ public:
         return a;
     }
 
-    void takeClipboard() {
-        xcb_set_selection_owner(m_conn, m_window, atom("CLIPBOARD"), XCB_CURRENT_TIME);
+    // Takes the clipboard, or with `own` false leaves it without an owner.
+    void takeClipboard(bool own = true) {
+        xcb_set_selection_owner(m_conn, own ? m_window : XCB_NONE, atom("CLIPBOARD"),
+                                XCB_CURRENT_TIME);
         xcb_flush(m_conn);
     }
     xcb_window_t owner() {
@@ -370,6 +372,18 @@ TEST_F(X11Owner, TakesOverOnlyFromTheExpectedOwner) {
     EXPECT_EQ(second.take(owner->window()), X11ClipboardOwner::Take::Taken);
     EXPECT_EQ(requestor->owner(), second.window());
     EXPECT_TRUE(servingEnds()); // the first one saw it lost the clipboard
+}
+
+// A clipboard nobody owns (the program ended while the helper started)
+// holds nobody's copy: it is taken.
+TEST_F(X11Owner, TakesAClipboardNobodyOwns) {
+    requestor->takeClipboard(false);
+    EXPECT_TRUE(servingEnds());
+    X11ClipboardOwner second({{"image/png", bytesOf(10, 3)}});
+    std::string error;
+    ASSERT_TRUE(second.connect(xvfb.display(), error)) << error;
+    EXPECT_EQ(second.take(owner->window()), X11ClipboardOwner::Take::Taken);
+    EXPECT_EQ(requestor->owner(), second.window());
 }
 
 } // namespace
