@@ -12,9 +12,11 @@
 #     targets replaying their corpora and past failures (no fuzzing);
 #  3. clang-tidy over the program's code (scripts/tidy.sh --program; the
 #     tests and tools too with scripts/tidy.sh), at low priority after the
-#     sanitized build, while the tests run.
-# Every part runs even when an earlier one failed; exits non-zero if
-# anything failed, naming what.
+#     sanitized build, while the tests run;
+#  4. the system's default printer is the same as before the tests.
+# The queue and the scheduler are removed and stopped at the end if this
+# script made them. Every part runs even when an earlier one failed; exits
+# non-zero if anything failed, naming what.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -46,7 +48,12 @@ background_pid=$!
 
 # shellcheck source=e2e/printing.sh
 source e2e/printing.sh
-trap cups_stop EXIT # stops the scheduler only if this script started it
+# Removes the queue and stops the scheduler only if this script made them.
+trap cups_stop EXIT
+cups_start build/cupsd.log || true
+# The tests point only the program under test at their queue ($PRINTER): the
+# system's default printer must be the same afterwards.
+default_printer_before=$(cups_default_printer)
 if cups_pdf_queue "$CUPS_PDF_QUEUE" && cups_pdf_selftest "$CUPS_PDF_QUEUE"; then
   export ZENTRIM_PDF_QUEUE=$CUPS_PDF_QUEUE
   ZENTRIM_PDF_DIR=$(cups_pdf_outdir)
@@ -80,6 +87,16 @@ part "sanitized tests" ctest --test-dir build-asan --output-on-failure --paralle
   -E '^e2e\.harness$'
 part "clang-tidy" wait "$background_pid"
 cat "$tidy_log"
+
+# Read while the scheduler still runs, as before the tests.
+same_default_printer() {
+  local after
+  after=$(cups_default_printer)
+  [[ $after == "$default_printer_before" ]] && return 0
+  echo "test: the default printer changed: before '$default_printer_before', after '$after'" >&2
+  return 1
+}
+part "default printer unchanged" same_default_printer
 
 if ((${#failed[@]} > 0)); then
   echo "test: FAILED: ${failed[*]}" >&2
