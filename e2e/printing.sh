@@ -22,8 +22,9 @@
 #   cups_pdf_selftest        print a small picture and rasterise the PDF
 #   use_pdf_printer          in a scenario: cups_pdf_queue and export
 #                            PRINTER naming it, or fail
-#   cups_default_printer     the system's default destination as lpstat -d
-#                            reports it, whatever this shell's environment
+#   cups_default_printer     the default destination as lpstat -d reports
+#                            it to this user and without the user's options,
+#                            whatever this shell's environment
 #
 # Sourced by a scenario that prints (e2e_use printing) and by scripts/test.sh;
 # needs no other helper, and outside a scenario its caller undoes what it
@@ -106,7 +107,11 @@ cups_stop() {
   CUPSD_PID=
 }
 
-cups_default_printer() { env -u PRINTER -u LPDEST lpstat -d 2>&1 || true; }
+# The user's default (lpoptions files first) and the scheduler's own.
+cups_default_printer() {
+  printf 'user: %s; ' "$(env -u PRINTER -u LPDEST lpstat -d 2>&1)"
+  printf 'scheduler: %s\n' "$(env -u PRINTER -u LPDEST HOME=/nonexistent lpstat -d 2>&1)"
+}
 
 _cups_pdf_ppd() {
   lpinfo -m 2>/dev/null | awk '
