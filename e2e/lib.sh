@@ -37,7 +37,9 @@ IM_IDENTIFY=/usr/bin/identify
 E2E_SCREEN_W=${E2E_SCREEN_W:-1920}
 E2E_SCREEN_H=${E2E_SCREEN_H:-1080}
 
-E2E_TMP=${E2E_TMP:-}
+# Made by e2e_make_tmp, never taken from the environment: e2e_cleanup
+# deletes it (and as root the Wayland desktop opens it to its user).
+E2E_TMP=
 APP_PID=
 APP_STATUS=
 E2E_EXTRA_PIDS=()       # helpers started by the scenario (stopped by e2e_cleanup)

@@ -1,12 +1,18 @@
 # shellcheck shell=bash
 # A PDF printer for the printing tests: starts the CUPS scheduler when it is
 # not running and sets up a queue whose output is a PDF file (cups-pdf).
+# The system's default printer is never changed: only the program under test
+# is pointed at the queue, through $PRINTER.
 #
-#   cups_start               start cupsd unless it already runs (needs root);
-#                            in a scenario registers cups_stop as a clean-up
-#   cups_stop                stop the cupsd that cups_start started, if any
-#   cups_pdf_queue [NAME]    create/enable the queue (default zentrim-pdf),
-#                            make it the default destination
+#   cups_start [LOG]         start cupsd unless it already runs (needs root),
+#                            logging to LOG (default: in $E2E_TMP, or a new
+#                            temporary file); in a scenario registers
+#                            cups_stop as a clean-up
+#   cups_stop                undo what this shell did: remove the queues
+#                            cups_pdf_queue created, stop the cupsd that
+#                            cups_start started
+#   cups_pdf_queue [NAME]    create (unless there) and enable the queue
+#                            (default zentrim-pdf)
 #   cups_pdf_outdir          the directory cups-pdf writes this user's PDFs to
 #   cups_pdf_mark FILE       remember "now" (for cups_pdf_wait_new)
 #   cups_pdf_wait_new FILE TIMEOUT_S
@@ -14,15 +20,22 @@
 #                            and every job on the queue has finished, and
 #                            print the newest such PDF
 #   cups_pdf_selftest        print a small picture and rasterise the PDF
-#   use_pdf_printer          in a scenario: cups_pdf_queue, or fail
+#   use_pdf_printer          in a scenario: cups_pdf_queue and export
+#                            PRINTER naming it, or fail
+#   cups_default_printer     the default destination as lpstat -d reports
+#                            it to this user and without the user's options,
+#                            whatever this shell's environment
 #
 # Sourced by a scenario that prints (e2e_use printing) and by scripts/test.sh;
-# needs no other helper, and outside a scenario its caller stops what it
-# started with cups_stop.
+# needs no other helper, and outside a scenario its caller undoes what it
+# did with cups_stop.
 
 CUPS_PDF_QUEUE=${CUPS_PDF_QUEUE:-zentrim-pdf}
 CUPS_PDF_CONF=${CUPS_PDF_CONF:-/etc/cups/cups-pdf.conf}
-CUPSD_PID=${CUPSD_PID:-}
+# What this shell started or made, and only that, is stopped or removed:
+# never a value from the environment.
+CUPSD_PID=
+CUPS_OWN_QUEUES=()
 
 _cups_log() { printf '[cups] %s\n' "$*" >&2; }
 
@@ -44,6 +57,7 @@ _cups_poll() { # _cups_poll TIMEOUT_S CMD...: every 50 ms until CMD succeeds
 CUPS_SOCKET=${CUPS_SOCKET:-/run/cups/cups.sock}
 cups_running() { [[ -S $CUPS_SOCKET ]] && lpstat -h "$CUPS_SOCKET" -r 2>/dev/null | grep -q 'is running'; }
 
+# shellcheck disable=SC2120 # scripts/test.sh passes the log
 cups_start() {
   if cups_running; then
     return 0
@@ -54,12 +68,18 @@ cups_start() {
   fi
   mkdir -p /run/cups /var/spool/cups /var/log/cups
   # A scenario's log goes with its other files (and its artifacts).
-  local log=${CUPSD_LOG:-${E2E_TMP:-${TMPDIR:-/tmp}}/zentrim-cupsd.log}
-  # -f keeps it in the foreground so that its PID is ours to stop later.
-  /usr/sbin/cupsd -f >"$log" 2>&1 &
+  local log=${1:-}
+  if [[ -z $log && -n ${E2E_TMP:-} ]]; then
+    log=$E2E_TMP/zentrim-cupsd.log
+  elif [[ -z $log ]]; then
+    log=$(mktemp "${TMPDIR:-/tmp}/zentrim-cupsd.XXXXXX") || return 1
+  fi
+  # -f keeps it in the foreground so that its PID is ours to stop later;
+  # in a session of its own (setsid execs in place here) Ctrl+C does not
+  # reach it, so that it still runs to remove our queue in the clean-up.
+  setsid /usr/sbin/cupsd -f >"$log" 2>&1 &
   CUPSD_PID=$!
-  # In a scenario the scheduler stops with the scenario's clean-up.
-  if declare -F e2e_on_cleanup >/dev/null; then e2e_on_cleanup cups_stop; fi
+  _cups_undo_in_cleanup
   if ! _cups_poll 15 cups_running; then
     _cups_log "cupsd did not come up: $(tail -n 5 "$log" 2>/dev/null)"
     return 1
@@ -67,13 +87,30 @@ cups_start() {
   _cups_log "started cupsd (pid $CUPSD_PID)"
 }
 
+# In a scenario what cups_start and cups_pdf_queue did is undone by the
+# scenario's clean-up.
+_cups_undo_in_cleanup() {
+  if declare -F e2e_on_cleanup >/dev/null; then e2e_on_cleanup cups_stop; fi
+}
+
 cups_stop() {
+  local queue
+  for queue in "${CUPS_OWN_QUEUES[@]}"; do
+    lpadmin -x "$queue" 2>/dev/null || _cups_log "could not remove the queue $queue"
+  done
+  CUPS_OWN_QUEUES=()
   [[ -n $CUPSD_PID ]] || return 0
   if kill -0 "$CUPSD_PID" 2>/dev/null; then
     kill -TERM "$CUPSD_PID" 2>/dev/null || true
     wait "$CUPSD_PID" 2>/dev/null || true
   fi
   CUPSD_PID=
+}
+
+# The user's default (lpoptions files first) and the scheduler's own.
+cups_default_printer() {
+  printf 'user: %s; ' "$(env -u PRINTER -u LPDEST lpstat -d 2>&1)"
+  printf 'scheduler: %s\n' "$(env -u PRINTER -u LPDEST HOME=/nonexistent lpstat -d 2>&1)"
 }
 
 _cups_pdf_ppd() {
@@ -85,6 +122,7 @@ _cups_pdf_ppd() {
 
 cups_pdf_queue() {
   local queue=${1:-$CUPS_PDF_QUEUE}
+  # shellcheck disable=SC2119 # the log's default place
   cups_start || return 1
   if ! lpstat -p "$queue" >/dev/null 2>&1; then
     local ppd
@@ -96,11 +134,10 @@ cups_pdf_queue() {
     lpadmin -p "$queue" -v cups-pdf:/ -m "$ppd" -E -o printer-is-shared=false 2>&1 |
       grep -v 'drivers are deprecated' >&2 || true
     lpstat -p "$queue" >/dev/null 2>&1 || { _cups_log "could not create queue $queue"; return 1; }
+    CUPS_OWN_QUEUES+=("$queue")
+    _cups_undo_in_cleanup
   fi
   cupsenable "$queue" && cupsaccept "$queue"
-  # Default for the scheduler and in the options file, so a program finds
-  # it whatever HOME it runs with.
-  lpadmin -d "$queue" && lpoptions -d "$queue" >/dev/null
 }
 
 # cups-pdf writes to the "Out" directory of its configuration, in which
@@ -121,9 +158,15 @@ cups_pdf_outdir() {
 
 cups_pdf_mark() { : >"$1"; }
 
-# use_pdf_printer: for a scenario that prints: the PDF queue is there and is
-# the default printer, or the scenario fails.
-use_pdf_printer() { cups_pdf_queue "$CUPS_PDF_QUEUE" || fail "no CUPS PDF queue"; }
+# use_pdf_printer: for a scenario that prints: the PDF queue is there, or
+# the scenario fails; the program started afterwards prints to it by
+# default. CUPS, and Qt through it, take the default from $LPDEST before
+# $PRINTER: a developer's LPDEST must not win.
+use_pdf_printer() {
+  cups_pdf_queue "$CUPS_PDF_QUEUE" || fail "no CUPS PDF queue"
+  unset LPDEST
+  export PRINTER=$CUPS_PDF_QUEUE
+}
 
 _cups_queue_idle() { [[ -z $(lpstat -o "$1" 2>/dev/null) ]]; }
 

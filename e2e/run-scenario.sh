@@ -39,11 +39,18 @@ _on_error() { # status line command
 }
 trap '_on_error $? $LINENO "$BASH_COMMAND"' ERR
 trap 'fail "scenario did not finish within ${E2E_TIMEOUT}s"' TERM
+# Ctrl+C reaches every process of the test run's process group; the
+# clean-up still runs, and stops what runs in sessions of its own.
+trap 'fail "interrupted"' INT HUP
 
 WATCHDOG_PID=
 _finish() {
   local rc=$? reason=""
   trap - ERR
+  # Nothing stops the clean-up half way: not another Ctrl+C, and not a test
+  # runner that has gone (its pipes would raise SIGPIPE at the next message).
+  trap '' INT HUP TERM PIPE
+  set +e
   if [[ -n $WATCHDOG_PID ]]; then
     kill "$WATCHDOG_PID" 2>/dev/null || true
     wait "$WATCHDOG_PID" 2>/dev/null || true

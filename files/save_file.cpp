@@ -1,13 +1,16 @@
 #include "files/save_file.h"
 
+#include "files/device_writer.h"
 #include "files/file_kind.h"
 #include "formats/bmp.h"
 #include "services/errors.h"
+#include "services/unique_fd.h"
 
 #include <QFile>
 #include <QSaveFile>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -53,33 +56,35 @@ void refuseStream(FileKind kind, const QString& path) {
     }
 }
 
+// How long a device may take no data before the save gives up on it: long
+// enough for a printer to wake up, short enough not to hold the program.
+constexpr std::chrono::seconds kDeviceStallLimit{30};
+
 // Writes into a device (a printer port, /dev/null) in place: replacing it by
 // a renamed temporary file would destroy the special file. It is opened
 // without waiting, and checked again once open in case a pipe took its
-// place.
+// place. The device may take the picture a piece at a time: the writes wait
+// for it, up to kDeviceStallLimit without progress.
 void saveIntoDevice(const QImage& image, const QString& path, int dpm) {
-    const int fd =
-        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
+    UniqueFd fd(
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (fd.get() < 0) {
         fail(path, QString::fromLocal8Bit(std::strerror(errno)));
     }
-    QFile file;
-    if (!file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
-                   QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        fail(path, file.errorString());
-    }
     struct stat st {};
-    if (::fstat(fd, &st) != 0) {
+    if (::fstat(fd.get(), &st) != 0) {
         fail(path, QString::fromLocal8Bit(std::strerror(errno)));
     }
     refuseStream(fileKindOfMode(st.st_mode), path);
-    if (!writeInto(file, image, dpm)) {
-        fail(path, file.errorString());
+    DeviceWriter device(fd.get(), kDeviceStallLimit);
+    device.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    if (!writeInto(device, image, dpm)) {
+        fail(path, device.errorString());
     }
-    file.close();
-    if (file.error() != QFileDevice::NoError) {
-        fail(path, file.errorString());
+    // A device may report a failed write only when it is closed; the
+    // descriptor is gone whatever close(2) says.
+    if (::close(fd.release()) != 0) {
+        fail(path, QString::fromLocal8Bit(std::strerror(errno)));
     }
 }
 

@@ -9,8 +9,9 @@ namespace zs::files {
 // Writes `image` to the file `path` as a BMP of `dpm` pixels per metre,
 // alpha dropped. A regular file (or a new one) is written to a temporary
 // file beside it that then replaces it, so a failed write leaves an existing
-// file as it was; a device is written in place; a named pipe or a socket is
-// refused, as writing into it would wait for a reader. Throws
+// file as it was; a device is written in place, at the pace it takes data,
+// and the save fails once it has taken none for 30 s; a named pipe or a
+// socket is refused, as writing into it would wait for a reader. Throws
 // zs::Error(File) naming the file and the system's reason, or saying that
 // the picture is too large for a bitmap file.
 void saveBmpFile(const QImage& image, const QString& path, int dpm);

@@ -8,13 +8,16 @@
 #     UndefinedBehaviorSanitizer, leak detection; no benchmarks), built in
 #     the background while the first part's tests run: the same
 #     unit and end-to-end tests against the sanitized program (not the
-#     harness's self-check, which runs none of ours), and the fuzz
+#     harness's self-check nor the leftovers check, which test the
+#     scripts), and the fuzz
 #     targets replaying their corpora and past failures (no fuzzing);
 #  3. clang-tidy over the program's code (scripts/tidy.sh --program; the
 #     tests and tools too with scripts/tidy.sh), at low priority after the
-#     sanitized build, while the tests run.
-# Every part runs even when an earlier one failed; exits non-zero if
-# anything failed, naming what.
+#     sanitized build, while the tests run;
+#  4. the system's default printer is the same as before the tests.
+# The queue and the scheduler are removed and stopped at the end if this
+# script made them. Every part runs even when an earlier one failed; exits
+# non-zero if anything failed, naming what.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -46,7 +49,39 @@ background_pid=$!
 
 # shellcheck source=e2e/printing.sh
 source e2e/printing.sh
-trap cups_stop EXIT # stops the scheduler only if this script started it
+# process_tree PID: PID and every process below it.
+process_tree() {
+  local child
+  echo "$1"
+  # shellcheck disable=SC2013 # the file lists PIDs separated by spaces
+  for child in $(cat /proc/"$1"/task/*/children 2>/dev/null); do process_tree "$child"; done
+}
+# still_our_child PID: PID runs and is this shell's child (once ended, its
+# number may be another process's).
+still_our_child() {
+  local stat
+  read -r stat 2>/dev/null <"/proc/$1/stat" || return 1
+  stat=${stat##*) }
+  read -r _ stat _ <<<"$stat"
+  [[ $stat == "$$" ]]
+}
+# On the way out, also when interrupted: the background build and clang-tidy
+# stop (a background job ignores Ctrl+C), and the queue and the scheduler
+# are removed and stopped if this script made them.
+on_exit() {
+  local pids
+  if still_our_child "$background_pid"; then
+    pids=$(process_tree "$background_pid")
+    # shellcheck disable=SC2086 # one PID per word
+    kill -TERM $pids 2>/dev/null || true
+  fi
+  cups_stop
+}
+trap on_exit EXIT
+cups_start build/cupsd.log || true
+# The tests point only the program under test at their queue ($PRINTER): the
+# system's default printer must be the same afterwards.
+default_printer_before=$(cups_default_printer)
 if cups_pdf_queue "$CUPS_PDF_QUEUE" && cups_pdf_selftest "$CUPS_PDF_QUEUE"; then
   export ZENTRIM_PDF_QUEUE=$CUPS_PDF_QUEUE
   ZENTRIM_PDF_DIR=$(cups_pdf_outdir)
@@ -75,11 +110,22 @@ sanitized_build() { # the background build's status; its log's end if it failed
   return "$status"
 }
 part "sanitized build" sanitized_build
-# The harness's self-check runs no program of ours: once is enough.
+# The harness's self-check runs no program of ours, and the leftovers check
+# looks at the scripts, not the program: once is enough.
 part "sanitized tests" ctest --test-dir build-asan --output-on-failure --parallel "$(nproc)" \
-  -E '^e2e\.harness$'
+  -E '^e2e\.(harness|leftovers)$'
 part "clang-tidy" wait "$background_pid"
 cat "$tidy_log"
+
+# Read while the scheduler still runs, as before the tests.
+same_default_printer() {
+  local after
+  after=$(cups_default_printer)
+  [[ $after == "$default_printer_before" ]] && return 0
+  echo "test: the default printer changed: before '$default_printer_before', after '$after'" >&2
+  return 1
+}
+part "default printer unchanged" same_default_printer
 
 if ((${#failed[@]} > 0)); then
   echo "test: FAILED: ${failed[*]}" >&2

@@ -20,6 +20,12 @@ public:
         }
         m_fd = fd;
     }
+    // Gives up the descriptor without closing it; the caller now owns it.
+    int release() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
 
 private:
     int m_fd;
