@@ -27,8 +27,11 @@
 #   wl_app_window [TIMEOUT]   wait for its visible window; sets APP_RECT to
 #                             "X Y W H" of the client area on the output
 #   wl_app_launch [ARGS...]   both, then wait for the start panel
+#   wl_expect_backend NAME    the program logged NAME as its capture backend
 #   wl_pointer_to X Y         move the pointer (output coordinates; through
 #                             the helper wl-pointer-device, a virtual mouse)
+#   wl_park_pointer           the cross-hair to the surface's corner, the
+#                             pointer off it
 #   wl_click X Y              left click; wl_press/wl_release [BUTTON]
 #   wl_drag X0 Y0 X1 Y1 [STEPS]  press, move in steps, release
 #   wl_screenshot FILE [X Y W H] the output, or a region of it (grim)
@@ -79,6 +82,7 @@ WL_DIR=         # $E2E_TMP/wl: runtime dir, home, private /tmp, binaries
 WL_SPAWNED=
 WL_OUTPUT=HEADLESS-1
 WL_SYSTEM_USER=zentrim-e2e-wl
+WL_WIDTH=1920 WL_HEIGHT=1080 # the output's size in logical pixels
 
 # Client places in the program's window, which sway tiles over the whole
 # 1920x1080 output.
@@ -159,6 +163,7 @@ _wl_seat_has_pointer() {
 # wl_start_desktop [W H]
 wl_start_desktop() {
   local width=${1:-1920} height=${2:-1080}
+  WL_WIDTH=$width WL_HEIGHT=$height
   local tool
   tool=$(wl_tool_path) || fail "the helper wl-pointer-device was not built (set E2E_WL_POINTER_DEVICE)"
   local need
@@ -320,6 +325,15 @@ wl_pointer_to() { wl_pointer_cmd move "$1" "$2"; }
 wl_press() { wl_pointer_cmd press "${1:-1}"; }
 wl_release() { wl_pointer_cmd release "${1:-1}"; }
 
+# wl_park_pointer: the surface's cross-hair lines to its top-right corner
+# (x 1860, y 20), then the pointer off the surface to the output's
+# bottom-right corner, where no tooltip of the surface covers what the
+# checks compare and the cursor lies outside it.
+wl_park_pointer() {
+  wl_pointer_to 1860 20
+  wl_pointer_to $((WL_WIDTH - 1)) $((WL_HEIGHT - 1))
+}
+
 wl_click() {
   wl_pointer_to "$1" "$2"
   wl_press 1
@@ -419,12 +433,26 @@ wl_app_start() {
   # clipboard's data source), and what they point to, the crop included, is
   # reported as leaked at exit. The X11 scenarios check the same code for
   # leaks.
-  (_wl_exec_bg QT_QPA_PLATFORM=wayland ASAN_OPTIONS=detect_leaks=0 "${WL_APP_ENV[@]}" \
+  # The capture's diagnostics name the chosen backend (wl_capture_backend).
+  (_wl_exec_bg QT_QPA_PLATFORM=wayland ASAN_OPTIONS=detect_leaks=0 \
+    QT_LOGGING_RULES=zentrim.capture.debug=true "${WL_APP_ENV[@]}" \
     setsid "$WL_APP" "$@") >"$E2E_TMP/app.log" 2>&1 &
   APP_PID=$!
   WL_APP_SESSIONS+=("$APP_PID")
   APP_STATUS=
   e2e_log "started $APP on $WL_DISPLAY (pid $APP_PID)"
+}
+
+# wl_capture_backend: the backend the program chose, from its log.
+wl_capture_backend() {
+  sed -n 's/.*capture backend: "\([^"]*\)".*/\1/p' "$E2E_TMP/app.log" | head -n 1
+}
+
+# wl_expect_backend NAME: the program logged that it copies through NAME.
+wl_expect_backend() {
+  wait_until 5 grep -q 'capture backend:' "$E2E_TMP/app.log" ||
+    fail "the program logged no capture backend: $(tail -n 3 "$E2E_TMP/app.log")"
+  assert_eq "$1" "$(wl_capture_backend)" "the capture backend"
 }
 
 # _wl_app_rect: "X Y W H" of the program's visible window content.

@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -384,7 +385,12 @@ TEST_F(PortalOnPrivateBus, TheCaptureBackendGivesThePrimaryScreenOrSaysWhyNot) {
     EXPECT_TRUE(result.failure().contains("refused")) << result.failure().toStdString();
 }
 
-TEST(ChooseScreenCapture, WaylandSessionsUseThePortal) {
+TEST(ChooseScreenCapture, WaylandSessionsUseThePortalWithoutScreencopy) {
+    // No compositor answers here, so none offers screencopy.
+    const QByteArray saved = qgetenv("WAYLAND_DISPLAY");
+    qputenv("WAYLAND_DISPLAY", "zentrim-test-no-such-compositor");
+    const auto restore = qScopeGuard(
+        [&] { saved.isNull() ? qunsetenv("WAYLAND_DISPLAY") : qputenv("WAYLAND_DISPLAY", saved); });
     struct Case {
         const char* platform;
         const char* sessionType;
