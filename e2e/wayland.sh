@@ -7,6 +7,13 @@
 # E2E_DESKTOP=wayland at its top level, and run-scenario.sh then sources this
 # file and calls wl_start_desktop instead of starting Xvfb. Needs e2e/lib.sh.
 #
+# A scenario may set, at its top level: WL_SCALE (the output's integer
+# scale; W H then give its mode in device pixels) and WL_LEFT_OUTPUT=1 (a
+# second output, HEADLESS-2 showing WL_LEFT_COLOUR, left of HEADLESS-1,
+# which Qt still takes as its primary screen and which then does not lie at
+# the layout's origin). Coordinates given to the functions below are device
+# pixels of HEADLESS-1 at any scale and position (even ones at scale 2).
+#
 # Functions (every wait is bounded):
 #   wl_start_desktop [W H]    start the desktop (default 1920x1080); sets
 #                             WL_DISPLAY, WL_USER, WL_ENV; registers
@@ -28,6 +35,7 @@
 #                             "X Y W H" of the client area on the output
 #   wl_app_launch [ARGS...]   both, then wait for the start panel
 #   wl_expect_backend NAME    the program logged NAME as its capture backend
+#   wl_capture_crop_exit X Y W H  capture, crop, Exit: the crop exact throughout
 #   wl_pointer_to X Y         move the pointer (output coordinates; through
 #                             the helper wl-pointer-device, a virtual mouse)
 #   wl_park_pointer           the cross-hair to the surface's corner, the
@@ -82,10 +90,15 @@ WL_DIR=         # $E2E_TMP/wl: runtime dir, home, private /tmp, binaries
 WL_SPAWNED=
 WL_OUTPUT=HEADLESS-1
 WL_SYSTEM_USER=zentrim-e2e-wl
-WL_WIDTH=1920 WL_HEIGHT=1080 # the output's size in logical pixels
+WL_WIDTH=1920 WL_HEIGHT=1080 # HEADLESS-1's size in device pixels
+
+WL_SCALE=${WL_SCALE:-1}
+WL_LEFT_OUTPUT=${WL_LEFT_OUTPUT:-0}
+WL_LEFT_COLOUR=${WL_LEFT_COLOUR:-#20A040}
+WL_OUTPUT_X=0 # HEADLESS-1's left edge in the layout (logical pixels)
 
 # Client places in the program's window, which sway tiles over the whole
-# 1920x1080 output.
+# 1920x1080 (logical) output; in device pixels once the desktop is up.
 WL_CAPTURE_BUTTON=(56 1043)
 WL_EXIT_BUTTON=(1863 1043)
 
@@ -218,7 +231,7 @@ wl_start_desktop() {
   fi
   cat >"$WL_DIR/sway.conf" <<EOF
 xwayland disable
-output $WL_OUTPUT mode ${width}x${height} position 0 0
+output $WL_OUTPUT mode ${width}x${height} position 0 0 scale $WL_SCALE
 default_border none
 default_floating_border none
 focus_follows_mouse no
@@ -266,16 +279,40 @@ EOF
   # D-Bus-started services (the portal and its backends) must find sway.
   wl_activation_env WAYLAND_DISPLAY="$WL_DISPLAY" XDG_CURRENT_DESKTOP=sway NO_AT_BRIDGE=1
 
+  ((WL_LEFT_OUTPUT)) && _wl_add_left_output
+  WL_CAPTURE_BUTTON=($((56 * WL_SCALE)) $((1043 * WL_SCALE)))
+  WL_EXIT_BUTTON=($((1863 * WL_SCALE)) $((1043 * WL_SCALE)))
+
   mkfifo -m 644 "$WL_DIR/pointer.in"
   # Opened read-write: opening a FIFO only for reading would wait for a writer.
   wl_spawn "$WL_DIR/bin/wl-pointer-device" "$width" "$height" <>"$WL_DIR/pointer.in" >"$WL_DIR/pointer.log" 2>&1
   exec {WL_POINTER_FD}>"$WL_DIR/pointer.in"
   WL_POINTER_SEQ=0
   wait_for 10 "the virtual pointer on the seat" _wl_seat_has_pointer
+  # Its absolute positions span HEADLESS-1 alone, in device pixels.
+  wl_run swaymsg input type:pointer map_to_output "$WL_OUTPUT" >/dev/null ||
+    fail "could not map the pointer to $WL_OUTPUT"
   # Park the pointer in the bottom-right corner: sway draws the cursor into
   # the output (and into every screenshot); the checks leave that corner out.
   wl_pointer_to $((width - 1)) $((height - 1))
-  e2e_log "Wayland desktop $WL_DISPLAY ready (${width}x${height}, user $WL_USER)"
+  e2e_log "Wayland desktop $WL_DISPLAY ready (${width}x${height} scale $WL_SCALE at x $WL_OUTPUT_X, user $WL_USER)"
+}
+
+_wl_output_count() { wl_run swaymsg -t get_outputs | jq length; }
+
+# _wl_add_left_output: HEADLESS-2, 1920x1080 in a plain colour, at the
+# layout's origin, HEADLESS-1 to its right, and the focus (where sway opens
+# windows) back on HEADLESS-1.
+_wl_add_left_output() {
+  wl_run swaymsg create_output >/dev/null || fail "sway made no second output"
+  wait_for 5 "the second output" test "$(_wl_output_count)" -ge 2
+  WL_OUTPUT_X=1920
+  if ! { wl_run swaymsg output HEADLESS-2 mode 1920x1080 position 0 0 scale 1 &&
+    wl_run swaymsg output "$WL_OUTPUT" position "$WL_OUTPUT_X" 0 &&
+    wl_run swaymsg output HEADLESS-2 bg "$WL_LEFT_COLOUR" solid_color &&
+    wl_run swaymsg focus output "$WL_OUTPUT"; } >/dev/null; then
+    fail "could not lay out the two outputs"
+  fi
 }
 
 # wl_grant_screenshot: the permission a user gives the portal once ("allow
@@ -330,7 +367,7 @@ wl_release() { wl_pointer_cmd release "${1:-1}"; }
 # bottom-right corner, where no tooltip of the surface covers what the
 # checks compare and the cursor lies outside it.
 wl_park_pointer() {
-  wl_pointer_to 1860 20
+  wl_pointer_to $((1860 * WL_SCALE)) $((20 * WL_SCALE))
   wl_pointer_to $((WL_WIDTH - 1)) $((WL_HEIGHT - 1))
 }
 
@@ -356,14 +393,15 @@ wl_screenshot() {
   local out=$1
   shift
   if (($# == 4)); then
-    wl_run grim -t png -g "$1,$2 ${3}x${4}" - >"$out"
+    local s=$WL_SCALE
+    wl_run grim -t png -g "$((WL_OUTPUT_X + $1 / s)),$(($2 / s)) $(($3 / s))x$(($4 / s))" - >"$out"
   else
     wl_run grim -t png -o "$WL_OUTPUT" - >"$out"
   fi
 }
 
 wl_pixel() {
-  wl_screenshot "$E2E_TMP/wl-pixel.png" "$1" "$2" 1 1 || return 1
+  wl_screenshot "$E2E_TMP/wl-pixel.png" "$1" "$2" "$WL_SCALE" "$WL_SCALE" || return 1
   pixel "$E2E_TMP/wl-pixel.png" 0 0
 }
 
@@ -399,7 +437,8 @@ wl_set_background() {
   cp "$1" "$file"
   chmod 644 "$file"
   wl_spawn swaybg -o "$WL_OUTPUT" -i "$file" -m center >"$WL_DIR/swaybg.log" 2>&1
-  wait_for 10 "the background to show on the output" _wl_output_shows "$1"
+  # A large picture takes swaybg a while on a busy machine.
+  wait_for 30 "the background to show on the output" _wl_output_shows "$1"
 }
 
 _wl_output_shows() { # FILE: the output equals FILE but for the parked cursor
@@ -477,10 +516,34 @@ wl_app_window() {
 # wl_app_launch [ARGS...]: wl_app_start, wl_app_window, and the white start
 # panel painted (output pixel 16,16), so that clicks reach a window that is
 # ready for them.
+# shellcheck disable=SC2120 # the scenarios pass arguments
 wl_app_launch() {
   wl_app_start "$@"
   wl_app_window 20
-  wait_for 10 "the start panel to be painted" wl_pixel_is 16 16 FFFFFF
+  wait_for 10 "the start panel to be painted" wl_pixel_is $((16 * WL_SCALE)) $((16 * WL_SCALE)) FFFFFF
+}
+
+# wl_capture_crop_exit X Y W H: the pattern on HEADLESS-1, the program
+# started, "Capture" through screencopy shows it one to one, a drag over the
+# device pixels X,Y W x H puts exactly them on the clipboard, and they stay
+# there after "Exit".
+wl_capture_crop_exit() {
+  local x=$1 y=$2 w=$3 h=$4 s=$WL_SCALE
+  wl_set_background "$(e2e_pattern_file)"
+  # shellcheck disable=SC2119 # the program without arguments
+  wl_app_launch
+  wl_expect_backend wlr-screencopy
+  wl_click "${WL_CAPTURE_BUTTON[@]}"
+  wl_park_pointer
+  wait_for 15 "the surface to show the screen one to one" \
+    wl_region_is_pattern $((2 * s)) $((30 * s)) $((1200 * s)) $((670 * s))
+  wl_drag "$x" "$y" $((x + w)) $((y + h))
+  wl_park_pointer
+  wait_for 5 "the clipboard to hold the ${w}x$h device pixels dragged over" \
+    wl_clipboard_is_pattern image/png "$x" "$y" "$w" "$h"
+  wl_click "${WL_EXIT_BUTTON[@]}"
+  app_expect_exit "clicking Exit"
+  wl_clipboard_is_pattern image/png "$x" "$y" "$w" "$h" || fail "after Exit the clipboard is not the crop"
 }
 
 # --- stopping ------------------------------------------------------------------
