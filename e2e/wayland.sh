@@ -45,8 +45,8 @@
 #   wl_screenshot FILE [X Y W H] the output, or a region of it (grim)
 #   wl_pixel X Y              RRGGBB on the output now; wl_pixel_is X Y RRGGBB
 #   wl_region_is_pattern X Y W H  that region of the output is the pattern's
-#   wl_same_but_cursor A B    two output pictures agree but for the corner
-#                             where the parked cursor is drawn
+#   wl_same_but_cursor A B [X Y]  two output pictures agree but for the box
+#                             where a cursor is drawn (default: the parked one)
 #   wl_clipboard_types        the clipboard's MIME types, one per line
 #   wl_clipboard_save TYPE FILE  the clipboard's data of TYPE into FILE
 #   wl_clipboard_is_pattern TYPE X Y W H  the clipboard's TYPE picture is
@@ -100,6 +100,7 @@ WL_OUTPUT_X=0 # HEADLESS-1's left edge in the layout (logical pixels)
 # Client places in the program's window, which sway tiles over the whole
 # 1920x1080 (logical) output; in device pixels once the desktop is up.
 WL_CAPTURE_BUTTON=(56 1043)
+WL_ALL_SCREEN_BUTTON=(472 1043)
 WL_EXIT_BUTTON=(1863 1043)
 
 # wl_tool_path: the pointer helper built with the tests.
@@ -281,6 +282,7 @@ EOF
 
   ((WL_LEFT_OUTPUT)) && _wl_add_left_output
   WL_CAPTURE_BUTTON=($((56 * WL_SCALE)) $((1043 * WL_SCALE)))
+  WL_ALL_SCREEN_BUTTON=($((472 * WL_SCALE)) $((1043 * WL_SCALE)))
   WL_EXIT_BUTTON=($((1863 * WL_SCALE)) $((1043 * WL_SCALE)))
 
   mkfifo -m 644 "$WL_DIR/pointer.in"
@@ -446,12 +448,14 @@ _wl_output_shows() { # FILE: the output equals FILE but for the parked cursor
   wl_same_but_cursor "$1" "$E2E_TMP/output-check.png"
 }
 
-# wl_same_but_cursor A B: two full-output pictures agree in every pixel
-# outside the bottom-right 32 x 32, where the parked cursor is drawn.
+# wl_same_but_cursor A B [X Y]: two full-output pictures agree in every
+# pixel outside the 32 x 32 box from X,Y, where a cursor is drawn (default:
+# the bottom-right corner, where the parked cursor is).
 wl_same_but_cursor() {
   local w h
   read -r w h < <(image_size "$1") || return 1
-  local mask=(-fill black -draw "rectangle $((w - 32)),$((h - 32)) $w,$h")
+  local x=${3:-$((w - 32))} y=${4:-$((h - 32))}
+  local mask=(-fill black -draw "rectangle $x,$y $((x + 31)),$((y + 31))")
   "$IM_CONVERT" "$1" "${mask[@]}" "PNG24:$E2E_TMP/masked-a.png" || return 1
   "$IM_CONVERT" "$2" "${mask[@]}" "PNG24:$E2E_TMP/masked-b.png" || return 1
   [[ $(images_identical "$E2E_TMP/masked-a.png" "$E2E_TMP/masked-b.png") == 0 ]]
