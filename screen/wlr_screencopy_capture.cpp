@@ -99,65 +99,59 @@ struct FrameEvents {
     bool failed = false;
 };
 
-void onOutputGeometry(void* data, wl_output* /*output*/, int32_t /*x*/, int32_t /*y*/,
-                      int32_t /*physicalWidth*/, int32_t /*physicalHeight*/, int32_t /*subpixel*/,
-                      const char* /*make*/, const char* /*model*/, int32_t transform) {
-    static_cast<Output*>(data)->transform = transform;
-}
-void onOutputMode(void*, wl_output*, uint32_t, int32_t, int32_t, int32_t) {}
-void onOutputDone(void*, wl_output*) {}
-void onOutputScale(void*, wl_output*, int32_t) {}
-void onOutputName(void* data, wl_output* /*output*/, const char* name) {
-    static_cast<Output*>(data)->name = name;
-}
-void onOutputDescription(void*, wl_output*, const char*) {}
-const wl_output_listener kOutputListener = {onOutputGeometry, onOutputMode, onOutputDone,
-                                            onOutputScale,    onOutputName, onOutputDescription};
-
-void onXdgPosition(void*, zxdg_output_v1*, int32_t, int32_t) {}
-void onXdgSize(void*, zxdg_output_v1*, int32_t, int32_t) {}
-void onXdgDone(void*, zxdg_output_v1*) {}
-void onXdgName(void* data, zxdg_output_v1* /*xdg*/, const char* name) {
-    static_cast<Output*>(data)->xdgName = name;
-}
-void onXdgDescription(void*, zxdg_output_v1*, const char*) {}
-const zxdg_output_v1_listener kXdgOutputListener = {onXdgPosition, onXdgSize, onXdgDone, onXdgName,
-                                                    onXdgDescription};
-
-void onFrameBuffer(void* data, zwlr_screencopy_frame_v1* /*frame*/, uint32_t format, uint32_t width,
-                   uint32_t height, uint32_t stride) {
-    auto* events = static_cast<FrameEvents*>(data);
-    events->shmOffered = true;
-    events->layout.format = format;
-    // Larger than an int: refused later as unreadable.
-    events->layout.width = int(std::min<uint32_t>(width, INT32_MAX));
-    events->layout.height = int(std::min<uint32_t>(height, INT32_MAX));
-    events->layout.stride = int(std::min<uint32_t>(stride, INT32_MAX));
-}
-void onFrameFlags(void* data, zwlr_screencopy_frame_v1* /*frame*/, uint32_t flags) {
-    static_cast<FrameEvents*>(data)->yInverted =
-        (flags & ZWLR_SCREENCOPY_FRAME_V1_FLAGS_Y_INVERT) != 0;
-}
-void onFrameReady(void* data, zwlr_screencopy_frame_v1*, uint32_t, uint32_t, uint32_t) {
-    static_cast<FrameEvents*>(data)->ready = true;
-}
-void onFrameFailed(void* data, zwlr_screencopy_frame_v1* /*frame*/) {
-    static_cast<FrameEvents*>(data)->failed = true;
-}
-void onFrameDamage(void*, zwlr_screencopy_frame_v1*, uint32_t, uint32_t, uint32_t, uint32_t) {}
-void onFrameDmabuf(void*, zwlr_screencopy_frame_v1*, uint32_t, uint32_t, uint32_t) {}
-void onFrameBufferDone(void* data, zwlr_screencopy_frame_v1* /*frame*/) {
-    static_cast<FrameEvents*>(data)->buffersDone = true;
-}
-const zwlr_screencopy_frame_v1_listener kFrameListener = {
-    onFrameBuffer, onFrameFlags,  onFrameReady,      onFrameFailed,
-    onFrameDamage, onFrameDmabuf, onFrameBufferDone,
+// Listeners: only the events the grab needs do anything.
+const wl_output_listener kOutputListener = {
+    .geometry = [](void* data, wl_output*, int32_t, int32_t, int32_t, int32_t, int32_t, const char*,
+                   const char*,
+                   int32_t transform) { static_cast<Output*>(data)->transform = transform; },
+    .mode = [](void*, wl_output*, uint32_t, int32_t, int32_t, int32_t) {},
+    .done = [](void*, wl_output*) {},
+    .scale = [](void*, wl_output*, int32_t) {},
+    .name = [](void* data, wl_output*,
+               const char* name) { static_cast<Output*>(data)->name = name; },
+    .description = [](void*, wl_output*, const char*) {},
 };
 
-void onSyncDone(void* data, wl_callback* /*callback*/, uint32_t /*serial*/) {
-    *static_cast<bool*>(data) = true;
+const zxdg_output_v1_listener kXdgOutputListener = {
+    .logical_position = [](void*, zxdg_output_v1*, int32_t, int32_t) {},
+    .logical_size = [](void*, zxdg_output_v1*, int32_t, int32_t) {},
+    .done = [](void*, zxdg_output_v1*) {},
+    .name = [](void* data, zxdg_output_v1*,
+               const char* name) { static_cast<Output*>(data)->xdgName = name; },
+    .description = [](void*, zxdg_output_v1*, const char*) {},
+};
+
+FrameEvents& events(void* data) {
+    return *static_cast<FrameEvents*>(data);
 }
-const wl_callback_listener kSyncListener = {onSyncDone};
+
+const zwlr_screencopy_frame_v1_listener kFrameListener = {
+    .buffer =
+        [](void* data, zwlr_screencopy_frame_v1*, uint32_t format, uint32_t width, uint32_t height,
+           uint32_t stride) {
+            FrameEvents& e = events(data);
+            e.shmOffered = true;
+            e.layout.format = format;
+            // Larger than an int: refused later as unreadable.
+            e.layout.width = int(std::min<uint32_t>(width, INT32_MAX));
+            e.layout.height = int(std::min<uint32_t>(height, INT32_MAX));
+            e.layout.stride = int(std::min<uint32_t>(stride, INT32_MAX));
+        },
+    .flags =
+        [](void* data, zwlr_screencopy_frame_v1*, uint32_t flags) {
+            events(data).yInverted = (flags & ZWLR_SCREENCOPY_FRAME_V1_FLAGS_Y_INVERT) != 0;
+        },
+    .ready = [](void* data, zwlr_screencopy_frame_v1*, uint32_t, uint32_t,
+                uint32_t) { events(data).ready = true; },
+    .failed = [](void* data, zwlr_screencopy_frame_v1*) { events(data).failed = true; },
+    .damage = [](void*, zwlr_screencopy_frame_v1*, uint32_t, uint32_t, uint32_t, uint32_t) {},
+    .linux_dmabuf = [](void*, zwlr_screencopy_frame_v1*, uint32_t, uint32_t, uint32_t) {},
+    .buffer_done = [](void* data, zwlr_screencopy_frame_v1*) { events(data).buffersDone = true; },
+};
+
+const wl_callback_listener kSyncListener = {
+    .done = [](void* data, wl_callback*, uint32_t) { *static_cast<bool*>(data) = true; },
+};
 
 } // namespace
 
@@ -288,14 +282,16 @@ struct WlrScreencopyCapture::State {
 
 namespace {
 
-void onGlobal(void* data, wl_registry* /*registry*/, uint32_t name, const char* interface,
-              uint32_t version) {
-    static_cast<WlrScreencopyCapture::State*>(data)->addGlobal(name, interface, version);
-}
-void onGlobalRemove(void* data, wl_registry* /*registry*/, uint32_t name) {
-    static_cast<WlrScreencopyCapture::State*>(data)->removeGlobal(name);
-}
-const wl_registry_listener kRegistryListener = {onGlobal, onGlobalRemove};
+const wl_registry_listener kRegistryListener = {
+    .global =
+        [](void* data, wl_registry*, uint32_t name, const char* interface, uint32_t version) {
+            static_cast<WlrScreencopyCapture::State*>(data)->addGlobal(name, interface, version);
+        },
+    .global_remove =
+        [](void* data, wl_registry*, uint32_t name) {
+            static_cast<WlrScreencopyCapture::State*>(data)->removeGlobal(name);
+        },
+};
 
 Clock::time_point deadlineIn(double seconds) {
     return Clock::now() +
@@ -352,7 +348,12 @@ ShmBuffer* WlrScreencopyCapture::State::bufferFor(const ShmFrame& layout, QStrin
 
 CaptureResult WlrScreencopyCapture::State::grab(const std::string& outputName,
                                                 Clock::time_point deadline) {
-    const auto noAnswer = [] {
+    const auto noAnswer = [this] {
+        if (const int error = wl_display_get_error(display); error != 0) {
+            return CaptureResult::failed(
+                QStringLiteral("The connection to the compositor failed (%1).")
+                    .arg(QString::fromLocal8Bit(std::strerror(error))));
+        }
         return CaptureResult::failed(
             QStringLiteral("The compositor did not copy the screen in time (screencopy)."));
     };
