@@ -1,7 +1,9 @@
-// The desktop portal's screenshot against the X11 grab of the same size, in
-// one process: the X grab copies the screen of the X server in DISPLAY (the
-// baseline), the portal reads the screen of the Wayland session on the
-// session bus. bench/portal_vs_x11.sh sets up both (an Xvfb and a headless
+// The Wayland grabs (wlroots' screencopy, the desktop portal's screenshot)
+// against the X11 grab of the same size, in one process: the X grab copies
+// the screen of the X server in DISPLAY (the baseline), screencopy the
+// output HEADLESS-1 (or $ZENTRIM_BENCH_OUTPUT) of the compositor in
+// WAYLAND_DISPLAY on a connection of its own, the portal the screen of the
+// Wayland session on the session bus. bench/portal_vs_x11.sh sets up both (an Xvfb and a headless
 // sway of 1920x1080 each) and runs this inside the Wayland session:
 //
 //   bash e2e/run-scenario.sh bench/portal_vs_x11.sh build/bench/portal_bench
@@ -12,6 +14,7 @@
 #include "bench/bench_support.h"
 #include "screen/backend_choice.h"
 #include "screen/portal_capture.h"
+#include "screen/wlr_screencopy_capture.h"
 #include "services/qt/qt_services.h"
 #include "services/screen_capture.h"
 
@@ -86,6 +89,33 @@ void BM_PortalScreenshot(benchmark::State& state) {
     }
 }
 
+// The screencopy grab alone (call to pixels in memory, as RGB32), against a
+// memcpy of the frame's bytes and the X grab of the same size.
+void BM_WlrScreencopy(benchmark::State& state) {
+    auto capture = zs::WlrScreencopyCapture::open();
+    if (!capture) {
+        state.SkipWithError("no compositor with screencopy in WAYLAND_DISPLAY");
+        return;
+    }
+    const QString output = qEnvironmentVariableIsSet("ZENTRIM_BENCH_OUTPUT")
+                               ? qEnvironmentVariable("ZENTRIM_BENCH_OUTPUT")
+                               : QStringLiteral("HEADLESS-1");
+    zs::QtEventPump pump;
+    QImage last;
+    const double m = timedGrabs(
+        state, [&] { return capture->grabOutput(pump, output); }, &last);
+    if (m <= 0) {
+        return;
+    }
+    const double copy = zs::bench::memcpySeconds(std::size_t(last.sizeInBytes()));
+    state.counters["memcpy_ms"] = copy * 1e3;
+    state.counters["x_memcpy"] = m / copy;
+    if (g_x11Seconds > 0) {
+        state.counters["x11_ms"] = g_x11Seconds * 1e3;
+        state.counters["x_x11"] = m / g_x11Seconds;
+    }
+}
+
 // Our share of the portal's time: reading back a PNG of the same screen (the
 // portal hands the picture over as a PNG file).
 void BM_DecodeScreenPng(benchmark::State& state) {
@@ -109,8 +139,9 @@ void BM_DecodeScreenPng(benchmark::State& state) {
     state.SetLabel(sizeLabel(g_x11Picture));
 }
 
-// The X grab first: the portal's ratio is taken against it.
+// The X grab first: the Wayland grabs' ratios are taken against it.
 BENCHMARK(BM_X11Grab)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_WlrScreencopy)->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK(BM_PortalScreenshot)->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(BM_DecodeScreenPng)->Unit(benchmark::kMillisecond)->Iterations(10);
 

@@ -1,7 +1,7 @@
 # shellcheck shell=bash
-# "Capture" click to the copy on screen, on a Wayland desktop (headless sway
-# with the desktop portal), measured from outside the program as a user
-# sees it. Run it through the end-to-end harness, which starts the desktop
+# "Capture" click to the copy on screen, on a Wayland desktop (headless sway;
+# the program copies through screencopy unless ZENTRIM_CAPTURE_BACKEND says
+# otherwise), measured from outside the program as a user sees it. Run it through the end-to-end harness, which starts the desktop
 # and stops everything afterwards:
 #
 #   bash e2e/run-scenario.sh bench/wayland_capture_latency.sh build/app/zentrim-screen
@@ -10,8 +10,9 @@
 # the surface shows the new one while the tool bar is back (so a hidden
 # window showing the background itself does not count). One poll (two grims
 # of one pixel each) takes about 50-100 ms, which bounds the resolution.
-# LATENCY_RUNS (default 7) sets the number of captures; the median and the
-# range are printed.
+# LATENCY_RUNS (default 12) sets the number of captures; the median and the
+# range are printed. bench/wayland-vs-x11-latency.sh runs it beside the X11
+# figure.
 # shellcheck disable=SC2034 # read by run-scenario.sh
 E2E_DESKTOP=wayland
 
@@ -22,14 +23,17 @@ _latency_pixel_pair() { # prints the surface pixel and the tool bar pixel
 _latency_toolbar_shown() { [[ $(wl_pixel 108 1040) == FFFFFF ]]; }
 
 scenario() {
-  local runs=${LATENCY_RUNS:-7}
+  local runs=${LATENCY_RUNS:-12}
   wl_portal_ready
   local a=$E2E_TMP/bg-a.png
   "$IM_CONVERT" -size 1920x1080 xc:'#3366CC' "PNG24:$a"
   wl_set_background "$a"
   WL_SPAWNED_BG=$WL_SPAWNED
+  # shellcheck disable=SC2034 # read by wl_app_start
+  [[ -z ${ZENTRIM_CAPTURE_BACKEND:-} ]] || WL_APP_ENV=(ZENTRIM_CAPTURE_BACKEND="$ZENTRIM_CAPTURE_BACKEND")
   wl_app_start
   wl_app_window
+  e2e_log "capture backend: $(wl_capture_backend)"
   wait_for 10 "the tool bar" _latency_toolbar_shown
   sleep 1 # let the start-up settle before the first measurement
   # Between the tool bar's first two buttons: its white background.

@@ -7,6 +7,13 @@
 # E2E_DESKTOP=wayland at its top level, and run-scenario.sh then sources this
 # file and calls wl_start_desktop instead of starting Xvfb. Needs e2e/lib.sh.
 #
+# A scenario may set, at its top level: WL_SCALE (the output's integer
+# scale; W H then give its mode in device pixels) and WL_LEFT_OUTPUT=1 (a
+# second output, HEADLESS-2 showing WL_LEFT_COLOUR, left of HEADLESS-1,
+# which Qt still takes as its primary screen and which then does not lie at
+# the layout's origin). Coordinates given to the functions below are device
+# pixels of HEADLESS-1 at any scale and position (even ones at scale 2).
+#
 # Functions (every wait is bounded):
 #   wl_start_desktop [W H]    start the desktop (default 1920x1080); sets
 #                             WL_DISPLAY, WL_USER, WL_ENV; registers
@@ -27,15 +34,19 @@
 #   wl_app_window [TIMEOUT]   wait for its visible window; sets APP_RECT to
 #                             "X Y W H" of the client area on the output
 #   wl_app_launch [ARGS...]   both, then wait for the start panel
+#   wl_expect_backend NAME    the program logged NAME as its capture backend
+#   wl_capture_crop_exit X Y W H  capture, crop, Exit: the crop exact throughout
 #   wl_pointer_to X Y         move the pointer (output coordinates; through
 #                             the helper wl-pointer-device, a virtual mouse)
+#   wl_park_pointer           the cross-hair to the surface's corner, the
+#                             pointer off it
 #   wl_click X Y              left click; wl_press/wl_release [BUTTON]
 #   wl_drag X0 Y0 X1 Y1 [STEPS]  press, move in steps, release
 #   wl_screenshot FILE [X Y W H] the output, or a region of it (grim)
 #   wl_pixel X Y              RRGGBB on the output now; wl_pixel_is X Y RRGGBB
 #   wl_region_is_pattern X Y W H  that region of the output is the pattern's
-#   wl_same_but_cursor A B    two output pictures agree but for the corner
-#                             where the parked cursor is drawn
+#   wl_same_but_cursor A B [X Y]  two output pictures agree but for the box
+#                             where a cursor is drawn (default: the parked one)
 #   wl_clipboard_types        the clipboard's MIME types, one per line
 #   wl_clipboard_save TYPE FILE  the clipboard's data of TYPE into FILE
 #   wl_clipboard_is_pattern TYPE X Y W H  the clipboard's TYPE picture is
@@ -79,10 +90,17 @@ WL_DIR=         # $E2E_TMP/wl: runtime dir, home, private /tmp, binaries
 WL_SPAWNED=
 WL_OUTPUT=HEADLESS-1
 WL_SYSTEM_USER=zentrim-e2e-wl
+WL_WIDTH=1920 WL_HEIGHT=1080 # HEADLESS-1's size in device pixels
+
+WL_SCALE=${WL_SCALE:-1}
+WL_LEFT_OUTPUT=${WL_LEFT_OUTPUT:-0}
+WL_LEFT_COLOUR=${WL_LEFT_COLOUR:-#20A040}
+WL_OUTPUT_X=0 # HEADLESS-1's left edge in the layout (logical pixels)
 
 # Client places in the program's window, which sway tiles over the whole
-# 1920x1080 output.
+# 1920x1080 (logical) output; in device pixels once the desktop is up.
 WL_CAPTURE_BUTTON=(56 1043)
+WL_ALL_SCREEN_BUTTON=(472 1043)
 WL_EXIT_BUTTON=(1863 1043)
 
 # wl_tool_path: the pointer helper built with the tests.
@@ -159,6 +177,7 @@ _wl_seat_has_pointer() {
 # wl_start_desktop [W H]
 wl_start_desktop() {
   local width=${1:-1920} height=${2:-1080}
+  WL_WIDTH=$width WL_HEIGHT=$height
   local tool
   tool=$(wl_tool_path) || fail "the helper wl-pointer-device was not built (set E2E_WL_POINTER_DEVICE)"
   local need
@@ -213,7 +232,7 @@ wl_start_desktop() {
   fi
   cat >"$WL_DIR/sway.conf" <<EOF
 xwayland disable
-output $WL_OUTPUT mode ${width}x${height} position 0 0
+output $WL_OUTPUT mode ${width}x${height} position 0 0 scale $WL_SCALE
 default_border none
 default_floating_border none
 focus_follows_mouse no
@@ -261,16 +280,41 @@ EOF
   # D-Bus-started services (the portal and its backends) must find sway.
   wl_activation_env WAYLAND_DISPLAY="$WL_DISPLAY" XDG_CURRENT_DESKTOP=sway NO_AT_BRIDGE=1
 
+  ((WL_LEFT_OUTPUT)) && _wl_add_left_output
+  WL_CAPTURE_BUTTON=($((56 * WL_SCALE)) $((1043 * WL_SCALE)))
+  WL_ALL_SCREEN_BUTTON=($((472 * WL_SCALE)) $((1043 * WL_SCALE)))
+  WL_EXIT_BUTTON=($((1863 * WL_SCALE)) $((1043 * WL_SCALE)))
+
   mkfifo -m 644 "$WL_DIR/pointer.in"
   # Opened read-write: opening a FIFO only for reading would wait for a writer.
   wl_spawn "$WL_DIR/bin/wl-pointer-device" "$width" "$height" <>"$WL_DIR/pointer.in" >"$WL_DIR/pointer.log" 2>&1
   exec {WL_POINTER_FD}>"$WL_DIR/pointer.in"
   WL_POINTER_SEQ=0
   wait_for 10 "the virtual pointer on the seat" _wl_seat_has_pointer
+  # Its absolute positions span HEADLESS-1 alone, in device pixels.
+  wl_run swaymsg input type:pointer map_to_output "$WL_OUTPUT" >/dev/null ||
+    fail "could not map the pointer to $WL_OUTPUT"
   # Park the pointer in the bottom-right corner: sway draws the cursor into
   # the output (and into every screenshot); the checks leave that corner out.
   wl_pointer_to $((width - 1)) $((height - 1))
-  e2e_log "Wayland desktop $WL_DISPLAY ready (${width}x${height}, user $WL_USER)"
+  e2e_log "Wayland desktop $WL_DISPLAY ready (${width}x${height} scale $WL_SCALE at x $WL_OUTPUT_X, user $WL_USER)"
+}
+
+_wl_output_count() { wl_run swaymsg -t get_outputs | jq length; }
+
+# _wl_add_left_output: HEADLESS-2, 1920x1080 in a plain colour, at the
+# layout's origin, HEADLESS-1 to its right, and the focus (where sway opens
+# windows) back on HEADLESS-1.
+_wl_add_left_output() {
+  wl_run swaymsg create_output >/dev/null || fail "sway made no second output"
+  wait_for 5 "the second output" test "$(_wl_output_count)" -ge 2
+  WL_OUTPUT_X=1920
+  if ! { wl_run swaymsg output HEADLESS-2 mode 1920x1080 position 0 0 scale 1 &&
+    wl_run swaymsg output "$WL_OUTPUT" position "$WL_OUTPUT_X" 0 &&
+    wl_run swaymsg output HEADLESS-2 bg "$WL_LEFT_COLOUR" solid_color &&
+    wl_run swaymsg focus output "$WL_OUTPUT"; } >/dev/null; then
+    fail "could not lay out the two outputs"
+  fi
 }
 
 # wl_grant_screenshot: the permission a user gives the portal once ("allow
@@ -320,6 +364,15 @@ wl_pointer_to() { wl_pointer_cmd move "$1" "$2"; }
 wl_press() { wl_pointer_cmd press "${1:-1}"; }
 wl_release() { wl_pointer_cmd release "${1:-1}"; }
 
+# wl_park_pointer: the surface's cross-hair lines to its top-right corner
+# (x 1860, y 20), then the pointer off the surface to the output's
+# bottom-right corner, where no tooltip of the surface covers what the
+# checks compare and the cursor lies outside it.
+wl_park_pointer() {
+  wl_pointer_to $((1860 * WL_SCALE)) $((20 * WL_SCALE))
+  wl_pointer_to $((WL_WIDTH - 1)) $((WL_HEIGHT - 1))
+}
+
 wl_click() {
   wl_pointer_to "$1" "$2"
   wl_press 1
@@ -342,14 +395,15 @@ wl_screenshot() {
   local out=$1
   shift
   if (($# == 4)); then
-    wl_run grim -t png -g "$1,$2 ${3}x${4}" - >"$out"
+    local s=$WL_SCALE
+    wl_run grim -t png -g "$((WL_OUTPUT_X + $1 / s)),$(($2 / s)) $(($3 / s))x$(($4 / s))" - >"$out"
   else
     wl_run grim -t png -o "$WL_OUTPUT" - >"$out"
   fi
 }
 
 wl_pixel() {
-  wl_screenshot "$E2E_TMP/wl-pixel.png" "$1" "$2" 1 1 || return 1
+  wl_screenshot "$E2E_TMP/wl-pixel.png" "$1" "$2" "$WL_SCALE" "$WL_SCALE" || return 1
   pixel "$E2E_TMP/wl-pixel.png" 0 0
 }
 
@@ -385,7 +439,8 @@ wl_set_background() {
   cp "$1" "$file"
   chmod 644 "$file"
   wl_spawn swaybg -o "$WL_OUTPUT" -i "$file" -m center >"$WL_DIR/swaybg.log" 2>&1
-  wait_for 10 "the background to show on the output" _wl_output_shows "$1"
+  # A large picture takes swaybg a while on a busy machine.
+  wait_for 30 "the background to show on the output" _wl_output_shows "$1"
 }
 
 _wl_output_shows() { # FILE: the output equals FILE but for the parked cursor
@@ -393,12 +448,14 @@ _wl_output_shows() { # FILE: the output equals FILE but for the parked cursor
   wl_same_but_cursor "$1" "$E2E_TMP/output-check.png"
 }
 
-# wl_same_but_cursor A B: two full-output pictures agree in every pixel
-# outside the bottom-right 32 x 32, where the parked cursor is drawn.
+# wl_same_but_cursor A B [X Y]: two full-output pictures agree in every
+# pixel outside the 32 x 32 box from X,Y, where a cursor is drawn (default:
+# the bottom-right corner, where the parked cursor is).
 wl_same_but_cursor() {
   local w h
   read -r w h < <(image_size "$1") || return 1
-  local mask=(-fill black -draw "rectangle $((w - 32)),$((h - 32)) $w,$h")
+  local x=${3:-$((w - 32))} y=${4:-$((h - 32))}
+  local mask=(-fill black -draw "rectangle $x,$y $((x + 31)),$((y + 31))")
   "$IM_CONVERT" "$1" "${mask[@]}" "PNG24:$E2E_TMP/masked-a.png" || return 1
   "$IM_CONVERT" "$2" "${mask[@]}" "PNG24:$E2E_TMP/masked-b.png" || return 1
   [[ $(images_identical "$E2E_TMP/masked-a.png" "$E2E_TMP/masked-b.png") == 0 ]]
@@ -419,12 +476,26 @@ wl_app_start() {
   # clipboard's data source), and what they point to, the crop included, is
   # reported as leaked at exit. The X11 scenarios check the same code for
   # leaks.
-  (_wl_exec_bg QT_QPA_PLATFORM=wayland ASAN_OPTIONS=detect_leaks=0 "${WL_APP_ENV[@]}" \
+  # The capture's diagnostics name the chosen backend (wl_capture_backend).
+  (_wl_exec_bg QT_QPA_PLATFORM=wayland ASAN_OPTIONS=detect_leaks=0 \
+    QT_LOGGING_RULES=zentrim.capture.debug=true "${WL_APP_ENV[@]}" \
     setsid "$WL_APP" "$@") >"$E2E_TMP/app.log" 2>&1 &
   APP_PID=$!
   WL_APP_SESSIONS+=("$APP_PID")
   APP_STATUS=
   e2e_log "started $APP on $WL_DISPLAY (pid $APP_PID)"
+}
+
+# wl_capture_backend: the backend the program chose, from its log.
+wl_capture_backend() {
+  sed -n 's/.*capture backend: "\([^"]*\)".*/\1/p' "$E2E_TMP/app.log" | head -n 1
+}
+
+# wl_expect_backend NAME: the program logged that it copies through NAME.
+wl_expect_backend() {
+  wait_until 5 grep -q 'capture backend:' "$E2E_TMP/app.log" ||
+    fail "the program logged no capture backend: $(tail -n 3 "$E2E_TMP/app.log")"
+  assert_eq "$1" "$(wl_capture_backend)" "the capture backend"
 }
 
 # _wl_app_rect: "X Y W H" of the program's visible window content.
@@ -449,10 +520,34 @@ wl_app_window() {
 # wl_app_launch [ARGS...]: wl_app_start, wl_app_window, and the white start
 # panel painted (output pixel 16,16), so that clicks reach a window that is
 # ready for them.
+# shellcheck disable=SC2120 # the scenarios pass arguments
 wl_app_launch() {
   wl_app_start "$@"
   wl_app_window 20
-  wait_for 10 "the start panel to be painted" wl_pixel_is 16 16 FFFFFF
+  wait_for 10 "the start panel to be painted" wl_pixel_is $((16 * WL_SCALE)) $((16 * WL_SCALE)) FFFFFF
+}
+
+# wl_capture_crop_exit X Y W H: the pattern on HEADLESS-1, the program
+# started, "Capture" through screencopy shows it one to one, a drag over the
+# device pixels X,Y W x H puts exactly them on the clipboard, and they stay
+# there after "Exit".
+wl_capture_crop_exit() {
+  local x=$1 y=$2 w=$3 h=$4 s=$WL_SCALE
+  wl_set_background "$(e2e_pattern_file)"
+  # shellcheck disable=SC2119 # the program without arguments
+  wl_app_launch
+  wl_expect_backend wlr-screencopy
+  wl_click "${WL_CAPTURE_BUTTON[@]}"
+  wl_park_pointer
+  wait_for 15 "the surface to show the screen one to one" \
+    wl_region_is_pattern $((2 * s)) $((30 * s)) $((1200 * s)) $((670 * s))
+  wl_drag "$x" "$y" $((x + w)) $((y + h))
+  wl_park_pointer
+  wait_for 5 "the clipboard to hold the ${w}x$h device pixels dragged over" \
+    wl_clipboard_is_pattern image/png "$x" "$y" "$w" "$h"
+  wl_click "${WL_EXIT_BUTTON[@]}"
+  app_expect_exit "clicking Exit"
+  wl_clipboard_is_pattern image/png "$x" "$y" "$w" "$h" || fail "after Exit the clipboard is not the crop"
 }
 
 # --- stopping ------------------------------------------------------------------

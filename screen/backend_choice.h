@@ -4,6 +4,7 @@
 
 #include <QLoggingCategory>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -19,18 +20,29 @@ struct CaptureSession {
     QString qtPlatform;           // QGuiApplication::platformName(): "xcb", "wayland", ...
     QString sessionType;          // $XDG_SESSION_TYPE: "x11", "wayland" or empty
     bool sharedMemoryOff = false; // $QT_X11_NO_MITSHM is set: no MIT-SHM
+    QString forcedBackend;        // $ZENTRIM_CAPTURE_BACKEND: a backend's name, or empty
 
     static CaptureSession current();
 
     bool onX11() const { return qtPlatform == QLatin1String("xcb"); }
     // On Qt's wayland platform no X grab exists, and under XWayland inside a
     // Wayland session an X grab sees only the X windows: in both, only the
-    // compositor (through the desktop portal) can copy the screen.
+    // compositor (through its own protocol or the desktop portal) can copy
+    // the screen.
     bool wantsPortal() const;
+    // Qt's own wayland platform: the program talks to the compositor, and
+    // its screens carry the compositor's output names.
+    bool onWayland() const;
 };
 
-// The backend for `session`. Falls back to Qt's own grab, which fails with
-// a message where Qt cannot read the screen.
+// The names $ZENTRIM_CAPTURE_BACKEND accepts, as the backends report them.
+QStringList forcibleCaptureBackends();
+
+// The backend for `session`: the one it forces when that one can work here
+// (otherwise a warning, and the usual choice); on Wayland the compositor's
+// own protocol where it offers one, else the desktop portal; on X11 shared
+// memory. Falls back to Qt's own grab, which fails with a message where Qt
+// cannot read the screen.
 std::unique_ptr<IScreenCapture> chooseScreenCapture(const CaptureSession& session);
 
 } // namespace zs

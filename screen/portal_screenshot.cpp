@@ -8,7 +8,6 @@
 #include <QDBusObjectPath>
 #include <QDBusPendingCall>
 #include <QDBusPendingReply>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QObject>
@@ -137,11 +136,27 @@ PortalFileFacts factsOf(const struct stat& st) {
     f.ownerUid = st.st_uid;
     f.links = st.st_nlink;
     f.modifiedNs = std::int64_t(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+    f.device = st.st_dev;
+    f.inode = st.st_ino;
     return f;
 }
 
-// Reads the picture the portal saved at `uri`, then removes the file when it
-// is a temporary one of ours and still the very file read.
+// Removes `path`, the picture read as `read`, when the name still leads to
+// it. The folder is held open while the name is looked at and removed, so a
+// folder swapped for another in between cannot redirect the removal.
+void removePortalFile(const QString& path, const PortalFileFacts& read) {
+    const QFileInfo info(path);
+    UniqueFd dir(::open(QFile::encodeName(info.absolutePath()).constData(),
+                        O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const QByteArray name = QFile::encodeName(info.fileName());
+    struct stat now {};
+    if (dir.get() >= 0 && ::fstatat(dir.get(), name.constData(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+        portalFileMayBeRemoved(read, factsOf(now))) {
+        ::unlinkat(dir.get(), name.constData(), 0);
+    }
+}
+
+// Reads the picture the portal saved at `uri`, then removes the file.
 PortalShot readPortalFile(const QString& uri, std::int64_t requestSentNs) {
     PortalShot shot;
     const QUrl url(uri);
@@ -195,15 +210,7 @@ PortalShot readPortalFile(const QString& uri, std::int64_t requestSentNs) {
             QStringLiteral("The screenshot %1 is not a picture this program can read.").arg(path);
         return shot;
     }
-    const QString dir = QFileInfo(QFileInfo(path).absolutePath()).canonicalFilePath();
-    if (portalFileIsTemporary(facts, dir, PortalScreenshot::temporaryDirs())) {
-        struct stat now {};
-        // Remove it only while the name still leads to the file we read.
-        if (::lstat(native.constData(), &now) == 0 && now.st_dev == st.st_dev &&
-            now.st_ino == st.st_ino) {
-            ::unlink(native.constData());
-        }
-    }
+    removePortalFile(path, facts);
     shot.image = image.convertToFormat(QImage::Format_RGB32);
     return shot;
 }
@@ -224,9 +231,8 @@ QString portalFileProblem(const PortalFileFacts& file, unsigned ourUid,
     return {};
 }
 
-bool portalFileIsTemporary(const PortalFileFacts& file, const QString& canonicalDir,
-                           const QStringList& tempDirs) {
-    return file.links == 1 && !canonicalDir.isEmpty() && tempDirs.contains(canonicalDir);
+bool portalFileMayBeRemoved(const PortalFileFacts& read, const PortalFileFacts& now) {
+    return now.regular && now.device == read.device && now.inode == read.inode && now.links == 1;
 }
 
 QRect primaryRectInShot(const QSize& shotSize, const QRect& desktop, const QRect& primary,
@@ -253,17 +259,6 @@ QRect primaryRectInShot(const QSize& shotSize, const QRect& desktop, const QRect
 }
 
 PortalScreenshot::PortalScreenshot(QDBusConnection bus) : m_bus(std::move(bus)) {}
-
-QStringList PortalScreenshot::temporaryDirs() {
-    QStringList dirs;
-    for (const QString& dir : {QDir::tempPath(), QStringLiteral("/tmp")}) {
-        const QString canonical = QFileInfo(dir).canonicalFilePath();
-        if (!canonical.isEmpty() && !dirs.contains(canonical)) {
-            dirs << canonical;
-        }
-    }
-    return dirs;
-}
 
 PortalShot PortalScreenshot::take(IEventPump& pump, double timeoutSeconds) {
     PortalShot shot;

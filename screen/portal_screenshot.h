@@ -27,6 +27,8 @@ struct PortalFileFacts {
     unsigned ownerUid = 0;
     std::uint64_t links = 0;
     std::int64_t modifiedNs = 0; // wall clock, nanoseconds since the epoch
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
 };
 
 // Why the file may not be taken as this request's picture (empty: it may).
@@ -35,12 +37,12 @@ struct PortalFileFacts {
 // is not the screen now (a portal that failed to write may still name it).
 QString portalFileProblem(const PortalFileFacts& file, unsigned ourUid, std::int64_t requestSentNs);
 
-// Whether the portal's file, once read, is a temporary file of ours that we
-// remove: fit to read (above), with one link, and directly in one of
-// `tempDirs` (the folder a portal uses for files nobody keeps; pictures it
-// saves anywhere else, such as the user's pictures folder, stay).
-bool portalFileIsTemporary(const PortalFileFacts& file, const QString& canonicalDir,
-                           const QStringList& tempDirs);
+// Whether the portal's file, once read as this request's picture, may be
+// removed: the name still leads to the very file read (`now`, from lstat
+// of the name, against `read`), and that file has no other name. Portals
+// save every picture (GNOME's in the user's Pictures or home folder, the
+// wlr one in /tmp) and leave it to the caller, wherever it lies.
+bool portalFileMayBeRemoved(const PortalFileFacts& read, const PortalFileFacts& now);
 
 // Where the primary screen lies in a portal picture of `shotSize` device
 // pixels. The picture shows either just the primary screen (size equal to
@@ -58,11 +60,8 @@ public:
 
     // Asks for a screenshot and waits for the answer, processing events, for
     // at most `timeoutSeconds`. Reads the picture the portal names and
-    // removes it when it is a temporary file of ours.
+    // removes that file (portalFileMayBeRemoved()).
     PortalShot take(IEventPump& pump, double timeoutSeconds);
-
-    // The folders counted as temporary: $TMPDIR (Qt's temporary path) and /tmp.
-    static QStringList temporaryDirs();
 
 private:
     QDBusConnection m_bus;

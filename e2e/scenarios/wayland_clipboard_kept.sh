@@ -13,9 +13,9 @@ scenario() {
   wl_app_launch
   wl_click "${WL_CAPTURE_BUTTON[@]}"
   wait_for 15 "the surface to show the screen one to one" wl_region_is_pattern 1 30 1200 670
-  wl_pointer_to 1860 20
+  wl_park_pointer
   wl_drag 100 100 300 250
-  wl_pointer_to 1860 20
+  wl_park_pointer
   wait_for 5 "the crop on the clipboard" wl_clipboard_is_pattern image/png 100 100 200 150
 
   wl_click "${WL_EXIT_BUTTON[@]}"

@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -46,26 +47,22 @@ TEST(PortalFile, WhatMayBeReadAsThisRequestsPicture) {
     }
 }
 
-TEST(PortalFile, OnlyAFreshSingleLinkFileInATemporaryFolderIsRemoved) {
-    const QStringList temp{"/tmp", "/var/tmp/me"};
-    const PortalFileFacts single{true, 1000, 1, 0};
-    const PortalFileFacts linked{true, 1000, 2, 0};
+TEST(PortalFile, OnlyTheVeryFileReadIsRemoved) {
+    const PortalFileFacts read{true, 1000, 1, 0, 7, 42};
     struct Case {
         const char* what;
-        PortalFileFacts file;
-        QString dir;
+        PortalFileFacts now;
         bool removed;
     };
     const Case cases[] = {
-        {"directly in /tmp", single, "/tmp", true},
-        {"directly in $TMPDIR", single, "/var/tmp/me", true},
-        {"in the user's pictures", single, "/home/u/Pictures/Screenshots", false},
-        {"in a folder below /tmp", single, "/tmp/sub", false},
-        {"with a second name elsewhere", linked, "/tmp", false},
-        {"unknown folder", single, "", false},
+        {"still the file read", read, true},
+        {"replaced by another file of the name", {true, 1000, 1, 0, 7, 43}, false},
+        {"the same inode number on another file system", {true, 1000, 1, 0, 8, 42}, false},
+        {"given a second name meanwhile", {true, 1000, 2, 0, 7, 42}, false},
+        {"replaced by a symbolic link or folder", {false, 1000, 1, 0, 7, 42}, false},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(portalFileIsTemporary(c.file, c.dir, temp), c.removed) << c.what;
+        EXPECT_EQ(portalFileMayBeRemoved(read, c.now), c.removed) << c.what;
     }
 }
 
@@ -260,10 +257,10 @@ TEST_F(PortalOnPrivateBus, AnswersGiveThePictureOrAReasonNamingWhatHappened) {
     };
     FakePortal portal;
     publish(portal);
-    const QString picture = writePicture(m_dir.path(), "shot.png", {64, 48});
-    portal.uri = QUrl::fromLocalFile(picture).toString();
     PortalScreenshot screenshot(client());
     for (const Case& c : cases) {
+        const QString picture = writePicture(m_dir.path(), "shot.png", {64, 48});
+        portal.uri = QUrl::fromLocalFile(picture).toString();
         portal.answer = c.answer;
         const PortalShot shot = screenshot.take(m_pump, 5);
         const int answer = int(c.answer);
@@ -272,6 +269,8 @@ TEST_F(PortalOnPrivateBus, AnswersGiveThePictureOrAReasonNamingWhatHappened) {
             EXPECT_EQ(shot.image.size(), QSize(64, 48)) << answer;
             EXPECT_EQ(shot.image.format(), QImage::Format_RGB32) << answer;
             EXPECT_EQ(shot.image.pixel(1, 2), qRgb(200, 100, 50)) << answer;
+            // Read, and removed wherever it lay.
+            EXPECT_FALSE(QFileInfo::exists(picture)) << answer;
         } else {
             EXPECT_TRUE(shot.image.isNull()) << answer;
             EXPECT_TRUE(shot.failure.contains(c.failureContains))
@@ -281,8 +280,6 @@ TEST_F(PortalOnPrivateBus, AnswersGiveThePictureOrAReasonNamingWhatHappened) {
     // Asked without a dialog, with a token of its own each time.
     EXPECT_EQ(portal.lastOptions.value("interactive"), QVariant(false));
     EXPECT_TRUE(portal.lastOptions.value("handle_token").toString().startsWith("zentrim"));
-    // Not in a temporary folder itself (a folder below it): kept.
-    EXPECT_TRUE(QFileInfo::exists(picture));
 }
 
 TEST_F(PortalOnPrivateBus, NoPortalAndNoAnswerAreReportedInTime) {
@@ -303,18 +300,36 @@ TEST_F(PortalOnPrivateBus, NoPortalAndNoAnswerAreReportedInTime) {
     EXPECT_EQ(portal.calls, 1);
 }
 
-TEST_F(PortalOnPrivateBus, AFreshTemporaryPictureIsRemovedAndAStaleOneRefused) {
+TEST_F(PortalOnPrivateBus, TheFreshPictureIsRemovedWhereverItLiesAndAStaleOneRefused) {
     FakePortal portal;
     publish(portal);
     PortalScreenshot screenshot(client());
 
-    // Directly in the temporary folder: read, then removed.
+    // Where portals save: the user's pictures (GNOME), the temporary folder
+    // (wlr). Read, then that file removed and nothing beside it.
     const QString name = QString("zentrim-portal-test-%1.png").arg(::getpid());
-    const QString fresh = writePicture(QDir::tempPath(), name, {32, 16});
-    portal.uri = QUrl::fromLocalFile(fresh).toString();
+    ASSERT_TRUE(QDir(m_dir.path()).mkpath("Pictures"));
+    const QString pictures = QDir(m_dir.path()).filePath("Pictures");
+    const QString neighbour = writePicture(pictures, "Screenshot-1.png", {4, 4});
+    for (const QString& dir : {pictures, QDir::tempPath()}) {
+        const QString fresh = writePicture(dir, name, {32, 16});
+        portal.uri = QUrl::fromLocalFile(fresh).toString();
+        const PortalShot shot = screenshot.take(m_pump, 5);
+        EXPECT_EQ(shot.image.size(), QSize(32, 16)) << shot.failure.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(fresh)) << fresh.toStdString();
+    }
+    EXPECT_TRUE(QFileInfo::exists(neighbour));
+
+    // A picture with a second name (a hard link elsewhere): read, and both
+    // names kept, since removing one would not free it.
+    const QString linked = writePicture(pictures, name, {32, 16});
+    const QString other = QDir(m_dir.path()).filePath("kept.png");
+    ASSERT_EQ(::link(QFile::encodeName(linked).constData(), QFile::encodeName(other).constData()),
+              0);
+    portal.uri = QUrl::fromLocalFile(linked).toString();
     PortalShot shot = screenshot.take(m_pump, 5);
     EXPECT_EQ(shot.image.size(), QSize(32, 16)) << shot.failure.toStdString();
-    EXPECT_FALSE(QFileInfo::exists(fresh));
+    EXPECT_TRUE(QFileInfo::exists(linked) && QFileInfo::exists(other));
 
     // The same name left from long ago: not this request's picture, and kept.
     const QString stale = writePicture(QDir::tempPath(), name, {32, 16});
@@ -323,6 +338,7 @@ TEST_F(PortalOnPrivateBus, AFreshTemporaryPictureIsRemovedAndAStaleOneRefused) {
     ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(-60),
                                  QFileDevice::FileModificationTime));
     file.close();
+    portal.uri = QUrl::fromLocalFile(stale).toString();
     shot = screenshot.take(m_pump, 5);
     EXPECT_TRUE(shot.image.isNull());
     EXPECT_TRUE(shot.failure.contains("older than the request")) << shot.failure.toStdString();
@@ -384,7 +400,12 @@ TEST_F(PortalOnPrivateBus, TheCaptureBackendGivesThePrimaryScreenOrSaysWhyNot) {
     EXPECT_TRUE(result.failure().contains("refused")) << result.failure().toStdString();
 }
 
-TEST(ChooseScreenCapture, WaylandSessionsUseThePortal) {
+TEST(ChooseScreenCapture, WaylandSessionsUseThePortalWithoutScreencopy) {
+    // No compositor answers here, so none offers screencopy.
+    const QByteArray saved = qgetenv("WAYLAND_DISPLAY");
+    qputenv("WAYLAND_DISPLAY", "zentrim-test-no-such-compositor");
+    const auto restore = qScopeGuard(
+        [&] { saved.isNull() ? qunsetenv("WAYLAND_DISPLAY") : qputenv("WAYLAND_DISPLAY", saved); });
     struct Case {
         const char* platform;
         const char* sessionType;

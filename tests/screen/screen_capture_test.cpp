@@ -38,6 +38,31 @@ TEST(ChooseScreenCapture, FallsBackToQtsGrabWithoutAnXServer) {
     }
 }
 
+TEST(ChooseScreenCapture, TheVariableForcesABackendThatCanWorkHere) {
+    // Offscreen: no X server and no compositor, so only the portal and Qt's
+    // grab can be had; a name that cannot work, or no name at all, leaves
+    // the usual choice.
+    const struct {
+        const char* forced;
+        const char* chosen;
+    } cases[] = {
+        {"portal", "portal"},      {"qt", "qt"}, {"x11-shm", "qt"}, {"wlr-screencopy", "qt"},
+        {"no-such-backend", "qt"},
+    };
+    for (const auto& c : cases) {
+        CaptureSession session = CaptureSession::current();
+        session.forcedBackend = QString::fromLatin1(c.forced);
+        const auto capture = chooseScreenCapture(session);
+        ASSERT_NE(capture, nullptr) << c.forced;
+        EXPECT_EQ(capture->name(), QLatin1String(c.chosen)) << c.forced;
+    }
+    for (const QString& name : forcibleCaptureBackends()) {
+        CaptureSession session = CaptureSession::current();
+        session.forcedBackend = name;
+        EXPECT_NE(chooseScreenCapture(session), nullptr) << name.toStdString();
+    }
+}
+
 TEST(CaptureResult, HoldsAnOpaquePictureOrAReasonNeverABlank) {
     QImage argb(4, 3, QImage::Format_ARGB32);
     argb.fill(qRgba(10, 20, 30, 255));
