@@ -2,6 +2,7 @@
 
 #include "files/file_kind.h"
 #include "formats/bmp.h"
+#include "formats/png.h"
 #include "services/errors.h"
 
 #include <QFile>
@@ -9,6 +10,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -26,8 +28,11 @@ namespace {
                                        .toStdString());
 }
 
-// Writes `image` into `device` as a 24-bit BMP; false when the device
-// refuses a write, its error string then saying why.
+// Writes the file's bytes into a device; false when the device refuses a
+// write, its error string then saying why.
+using Writer = std::function<bool(QIODevice&)>;
+
+// Writes `image` into `device` as a 24-bit BMP.
 bool writeInto(QIODevice& device, const QImage& image, int dpm) {
     formats::BmpOptions options;
     options.dotsPerMeter = dpm;
@@ -57,7 +62,7 @@ void refuseStream(FileKind kind, const QString& path) {
 // a renamed temporary file would destroy the special file. It is opened
 // without waiting, and checked again once open in case a pipe took its
 // place.
-void saveIntoDevice(const QImage& image, const QString& path, int dpm) {
+void saveIntoDevice(const Writer& write, const QString& path) {
     const int fd =
         ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
@@ -74,7 +79,7 @@ void saveIntoDevice(const QImage& image, const QString& path, int dpm) {
         fail(path, QString::fromLocal8Bit(std::strerror(errno)));
     }
     refuseStream(fileKindOfMode(st.st_mode), path);
-    if (!writeInto(file, image, dpm)) {
+    if (!write(file)) {
         fail(path, file.errorString());
     }
     file.close();
@@ -83,20 +88,18 @@ void saveIntoDevice(const QImage& image, const QString& path, int dpm) {
     }
 }
 
-} // namespace
-
-void saveBmpFile(const QImage& image, const QString& path, int dpm) {
+void saveWith(const Writer& write, const QString& path) {
     const std::optional<FileKind> kind = fileKindAt(path);
     if (kind && *kind != FileKind::Regular && *kind != FileKind::Directory) {
         refuseStream(*kind, path);
-        saveIntoDevice(image, path, dpm);
+        saveIntoDevice(write, path);
         return;
     }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         fail(path, file.errorString());
     }
-    if (!writeInto(file, image, dpm)) {
+    if (!write(file)) {
         const QString reason = file.errorString();
         file.cancelWriting();
         fail(path, reason);
@@ -104,6 +107,20 @@ void saveBmpFile(const QImage& image, const QString& path, int dpm) {
     if (!file.commit()) {
         fail(path, file.errorString());
     }
+}
+
+} // namespace
+
+void saveBmpFile(const QImage& image, const QString& path, int dpm) {
+    saveWith([&](QIODevice& device) { return writeInto(device, image, dpm); }, path);
+}
+
+void savePngFile(const QImage& image, const QString& path) {
+    const QByteArray bytes = formats::png(image);
+    if (bytes.isEmpty()) {
+        fail(path, QStringLiteral("the picture could not be encoded as PNG"));
+    }
+    saveWith([&](QIODevice& device) { return device.write(bytes) == bytes.size(); }, path);
 }
 
 } // namespace zs::files
