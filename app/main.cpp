@@ -13,8 +13,12 @@
 #include <QLoggingCategory>
 #include <QTimer>
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <optional>
 
@@ -99,8 +103,21 @@ int main(int argc, char** argv) {
     if (line.verbose) {
         QLoggingCategory::setFilterRules(QStringLiteral("zentrim.*.debug=true"));
     }
-    if (const std::optional<int> code = zs::handToRunningProgram(argc, argv, line.request)) {
-        return *code;
+    // A start that found no program running goes on in a fresh image of
+    // this program: Qt's bus connections stop working with the
+    // QCoreApplication that made them, and the window needs a QApplication.
+    static constexpr char kHandOffTried[] = "ZENTRIM_SCREEN_HANDOFF_TRIED";
+    if (qEnvironmentVariableIsSet(kHandOffTried)) {
+        qunsetenv(kHandOffTried); // not for the programs this one starts
+    } else {
+        if (const std::optional<int> code = zs::handToRunningProgram(argc, argv, line.request)) {
+            return *code;
+        }
+        qputenv(kHandOffTried, "1");
+        ::execv("/proc/self/exe", argv);
+        std::fprintf(stderr, "zentrim-screen: cannot start itself again: %s\n",
+                     std::strerror(errno));
+        return 1;
     }
 
     const bool platformChosen = qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
