@@ -54,8 +54,7 @@ public Q_SLOTS:
 
 private:
     void pass(StartRequest request, const QVariantMap& data) {
-        m_owner.receive(HandedRequest{std::move(request), data.value(kTokenKey).toString(),
-                                      data.value(kStartupKey).toString()});
+        m_owner.receive(HandedRequest{std::move(request), data.value(kTokenKey).toString()});
     }
     SingleInstance& m_owner;
 };

@@ -22,12 +22,11 @@ inline constexpr char kApplicationPath[] = "/org/example/ZentrimScreen";
 // The desktop action of the menu entry that captures.
 inline constexpr char kCaptureAction[] = "capture";
 
-// A request as it reaches the running program, with what the starting
-// process knew of the desktop's focus permission.
+// A request as it reaches the running program, with the starting process's
+// permission to take the focus.
 struct HandedRequest {
     StartRequest request;
     QString activationToken; // Wayland xdg-activation, may be empty
-    QString startupId;       // X11 startup notification, may be empty
 };
 
 // How a hand-off went.
@@ -38,7 +37,8 @@ enum class HandOff {
 };
 
 // Sends `request` to the program that owns the name, on `bus`, with the
-// activation token and startup id of this process's environment. Waits at
+// activation token and the X11 startup id of this process's environment, as
+// the interface's platform data. Waits at
 // most `timeoutMs` for the answer. Needs a QCoreApplication.
 HandOff handOff(const QDBusConnection& bus, const StartRequest& request, int timeoutMs);
 
