@@ -441,7 +441,7 @@ void BM_CaptureCommandCold(benchmark::State& state) {
 }
 
 BENCHMARK(BM_CaptureClickToSurfaceShown)->Iterations(12)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_CaptureCommandAgainstClick)->Iterations(8)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CaptureCommandAgainstClick)->Iterations(16)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CaptureCommandCold)->Iterations(5)->Unit(benchmark::kMillisecond);
 
 } // namespace
