@@ -133,6 +133,44 @@ void Form1::start() {
     form.showCentred();
 }
 
+void Form1::carryOut(const StartRequest& request) {
+    form.run("Request", [&] {
+        showMainView();
+        switch (request.action) {
+        case StartAction::Show:
+            showInFront();
+            break;
+        case StartAction::Capture:
+            // The capture moves the window aside and brings it back in front.
+            Command1_Click(command1::kToolBarCapture);
+            break;
+        case StartAction::Open:
+            showInFront();
+            files.loadPicture(request.file);
+            break;
+        }
+    });
+}
+
+void Form1::showMainView() {
+    if (Frame7.visible()) {
+        Command11.click();
+    }
+    if (Frame4.visible()) {
+        Command6.click();
+    }
+}
+
+void Form1::showInFront() {
+    if (form.windowState() == WindowState::Minimized) {
+        form.setWindowState(WindowState::Normal);
+    }
+    // Honoured where the desktop allows it: on Wayland with the activation
+    // token the starting process passed on.
+    form.widget()->activateWindow();
+    bringToFront();
+}
+
 // ---------------------------------------------------------------- start-up
 
 void Form1::Form_Load() {

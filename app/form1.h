@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/command_line.h"
 #include "app/control_set.h"
 #include "capture/handlers.h"
 #include "editor/handlers.h"
@@ -27,6 +28,11 @@ public:
 
     // Runs Form_Load and shows the window centred.
     void start();
+
+    // Carries out what a start of the program asked for (this one's, or a
+    // later one's handed over): the window comes to the front on its main
+    // view, then captures or loads the file as the buttons do.
+    void carryOut(const StartRequest& request);
 
 private:
     Services& m_services;
@@ -78,6 +84,10 @@ public:
 
 private:
     void wire();
+    // Leaves the settings and the editor, as their "Back" buttons do.
+    void showMainView();
+    // Restores a minimised window and asks for the focus and the front.
+    void showInFront();
     void wireShortcuts();
     void describeControls();
 

@@ -1,15 +1,27 @@
+#include "app/command_line.h"
 #include "app/form1.h"
+#include "app/single_instance.h"
 #include "clipboard/helper_handoff.h"
 #include "clipboard/qt_clipboard.h"
 #include "screen/backend_choice.h"
 #include "services/qt/qt_services.h"
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDir>
 #include <QFont>
 #include <QImageReader>
+#include <QLoggingCategory>
+#include <QTimer>
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <optional>
 
 namespace zs {
 namespace {
@@ -33,10 +45,82 @@ struct QtServices {
     }
 };
 
+// How long a start waits for the running program to take its request. It
+// answers at once (the window acts afterwards); only a hung one takes long.
+constexpr int kHandOffTimeoutMs = 5000;
+
+// Prints what the command line asks for instead of a start, and gives the
+// exit status; nothing for a start.
+std::optional<int> answerCommandLine(const app::CommandLine& line) {
+    switch (line.outcome) {
+    case app::CommandLine::Outcome::Help:
+    case app::CommandLine::Outcome::Version:
+        std::fputs(qPrintable(line.text), stdout);
+        return 0;
+    case app::CommandLine::Outcome::Error:
+        std::fprintf(stderr,
+                     "zentrim-screen: %s\n%s\nRun 'zentrim-screen --help' for the options.\n",
+                     qPrintable(line.text), qPrintable(app::helpText().section(u'\n', 0, 0)));
+        return 2;
+    case app::CommandLine::Outcome::Run:
+        break;
+    }
+    return std::nullopt;
+}
+
+int failedHandOff() {
+    std::fprintf(stderr, "zentrim-screen: the running Zentrim Screen did not take the request "
+                         "(it does not answer on the session bus).\n");
+    return 1;
+}
+
+// Hands `request` to the program already running in this session, before a
+// display is opened; nothing when none runs.
+std::optional<int> handToRunningProgram(int argc, char** argv, const app::StartRequest& request) {
+    const QCoreApplication core(argc, argv);
+    switch (app::handOff(QDBusConnection::sessionBus(), request, kHandOffTimeoutMs)) {
+    case app::HandOff::Delivered:
+        return 0;
+    case app::HandOff::Failed:
+        return failedHandOff();
+    case app::HandOff::NoneRuns:
+        break;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 } // namespace zs
 
 int main(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    const zs::app::CommandLine line = zs::app::parseCommandLine(arguments, QDir::currentPath());
+    if (const std::optional<int> code = zs::answerCommandLine(line)) {
+        return *code;
+    }
+    if (line.verbose) {
+        QLoggingCategory::setFilterRules(QStringLiteral("zentrim.*.debug=true"));
+    }
+    // A start that found no program running goes on in a fresh image of
+    // this program: Qt's bus connections stop working with the
+    // QCoreApplication that made them, and the window needs a QApplication.
+    static constexpr char kHandOffTried[] = "ZENTRIM_SCREEN_HANDOFF_TRIED";
+    if (qEnvironmentVariableIsSet(kHandOffTried)) {
+        qunsetenv(kHandOffTried); // not for the programs this one starts
+    } else {
+        if (const std::optional<int> code = zs::handToRunningProgram(argc, argv, line.request)) {
+            return *code;
+        }
+        qputenv(kHandOffTried, "1");
+        ::execv("/proc/self/exe", argv);
+        std::fprintf(stderr, "zentrim-screen: cannot start itself again: %s\n",
+                     std::strerror(errno));
+        return 1;
+    }
+
     const bool platformChosen = qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
     if (!platformChosen && !qEnvironmentVariableIsSet("DISPLAY") &&
         !qEnvironmentVariableIsSet("WAYLAND_DISPLAY")) {
@@ -64,6 +148,15 @@ int main(int argc, char** argv) {
     QFont uiFont(QStringList{QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")}, 8);
     QApplication::setFont(uiFont);
 
+    // Asks for the session's name; a start at the same moment may have won it.
+    zs::app::SingleInstance instance(QDBusConnection::sessionBus());
+    if (!instance.primary()) {
+        return zs::app::handOff(instance.bus(), line.request, zs::kHandOffTimeoutMs) ==
+                       zs::app::HandOff::Delivered
+                   ? 0
+                   : zs::failedHandOff();
+    }
+
     zs::QtServices qt;
     qCDebug(zs::lcCapture) << "capture backend:" << qt.capture->name();
     zs::Services services = qt.services();
@@ -75,6 +168,26 @@ int main(int argc, char** argv) {
         window.form.setCaption(window.form.caption() + QStringLiteral(" - ") + loss);
     }
     window.start();
+    if (line.request.action != zs::app::StartAction::Show) {
+        QTimer::singleShot(0, &instance, [&] { window.carryOut(line.request); });
+    }
+    // Requests of later starts. One that comes while a dialog or a message
+    // is open waits until it is closed: the window cannot act under it.
+    std::function<void(const zs::app::HandedRequest&)> carryOut =
+        [&](const zs::app::HandedRequest& handed) {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                modal->activateWindow();
+                modal->raise();
+                QTimer::singleShot(250, &instance, [&carryOut, handed] { carryOut(handed); });
+                return;
+            }
+            // Qt's Wayland plugin activates the window with this token.
+            if (!handed.activationToken.isEmpty()) {
+                qputenv("XDG_ACTIVATION_TOKEN", handed.activationToken.toUtf8());
+            }
+            window.carryOut(handed.request);
+        };
+    instance.setHandler(carryOut);
     const int code =
         qt.application.quitRequested() ? qt.application.exitCode() : QApplication::exec();
     // Exit or the window's close: the crop stays on the clipboard.

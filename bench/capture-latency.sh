@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# capture-latency.sh BUILD_DIR [none]: runs the capture latency benchmark on
-# a private 1920x1080 desktop with openbox (or, with "none", without a window
-# manager), the way the end-to-end tests make one.
+# capture-latency.sh BUILD_DIR [none|openbox [BENCHMARK_ARGS...]]: runs the
+# capture latency benchmarks on a private 1920x1080 desktop with openbox (or,
+# with "none", without a window manager) and a private session bus, the way
+# the end-to-end tests make them.
 set -euo pipefail
 build=$(realpath "${1:?usage: $0 BUILD_DIR [none]}")
 # shellcheck disable=SC2034 # read by x11_start_desktop
@@ -12,4 +13,8 @@ source "$here/../e2e/lib.sh"
 e2e_use x11
 trap e2e_cleanup EXIT
 x11_start_desktop
-ZENTRIM_APP=$build/app/zentrim-screen "$build/bench/capture_latency_bench"
+# A private session bus, which zentrim-screen --capture reaches the running
+# program through.
+x11_start_session_bus
+DBUS_SESSION_BUS_ADDRESS=$E2E_DBUS_ADDRESS ZENTRIM_APP=$build/app/zentrim-screen \
+  "$build/bench/capture_latency_bench" "${@:3}"

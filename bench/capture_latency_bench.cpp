@@ -6,6 +6,12 @@
 // it is mapped, its tool bar is painted (Qt paints the whole window at once)
 // and its surface shows the new colour.
 //
+// The same capture started by `zentrim-screen --capture` (as a key binding
+// runs it) is measured from the command's start, against clicks in the same
+// run, with the program already running and, for the figure alone, with
+// none running (a cold start). The command hands its request to the running
+// program over the session bus, which the script below provides.
+//
 // Run it on a desktop with a window manager, e.g.
 //   bench/capture-latency.sh build        (Xvfb 1920x1080 + openbox)
 // ZENTRIM_APP names the program (default: ../app/zentrim-screen next to this
@@ -182,21 +188,28 @@ std::string programPath() {
     return dir + "/../app/zentrim-screen";
 }
 
+// Starts `path` (with `option`, if any) on the xcb platform, its output
+// discarded; its process id, 0 when it could not be started.
+pid_t spawn(const std::string& path, const char* option) {
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    char* argv[] = {const_cast<char*>(path.c_str()), const_cast<char*>(option), nullptr};
+    pid_t pid = 0;
+    if (posix_spawn(&pid, path.c_str(), &actions, nullptr, argv, environ) != 0) {
+        pid = 0;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
 // The program, running while this lives.
 class Program {
 public:
-    explicit Program(const std::string& path) {
-        setenv("QT_QPA_PLATFORM", "xcb", 1);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        char* argv[] = {const_cast<char*>(path.c_str()), nullptr};
-        if (posix_spawn(&m_pid, path.c_str(), &actions, nullptr, argv, environ) != 0) {
-            m_pid = 0;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-    }
+    explicit Program(const std::string& path, const char* option = nullptr)
+        : m_pid(spawn(path, option)) {}
     ~Program() {
         if (m_pid > 0) {
             kill(m_pid, SIGTERM);
@@ -222,6 +235,100 @@ template <typename Condition> bool waitFor(double limit, Condition&& condition) 
     return false;
 }
 
+// The program's window: client pixels of its tool bar and surface.
+struct Window {
+    Desktop& desktop;
+    xcb_window_t id;
+
+    // Client x, and y counted from the bottom, in root coordinates.
+    std::optional<std::pair<int, int>> at(int x, int yFromBottom) const {
+        const auto o = desktop.origin(id);
+        const auto s = desktop.size(id);
+        if (!o || !s) {
+            return std::nullopt;
+        }
+        return std::pair{o->first + x, o->second + s->second - yFromBottom};
+    }
+    // The tool bar's white background near its bottom-left corner.
+    bool toolBarPainted() const {
+        const auto p = at(3, 3);
+        return p && desktop.pixel(p->first, p->second) == 0xFFFFFF;
+    }
+    bool surfaceShows(std::uint32_t colour) const {
+        const auto o = desktop.origin(id);
+        return o && desktop.pixel(o->first + 300, o->second + 300) == colour;
+    }
+    // Waits for a capture started at `t0` to show `colour`: the window first
+    // leaves the screen, then comes back with its tool bar painted and the
+    // new copy on its surface. The seconds from `t0` to the copy shown, and
+    // to the window gone; nothing after kGiveUp.
+    std::optional<std::pair<double, double>> awaitCopy(std::uint32_t colour,
+                                                       Clock::time_point t0) const {
+        double gone = -1;
+        const bool ok = waitFor(kGiveUp, [&] {
+            if (!desktop.viewable(id)) {
+                if (gone < 0) {
+                    gone = seconds(Clock::now() - t0);
+                }
+                return false;
+            }
+            return gone >= 0 && toolBarPainted() && surfaceShows(colour);
+        });
+        if (!ok) {
+            return std::nullopt;
+        }
+        return std::pair{seconds(Clock::now() - t0), gone};
+    }
+};
+
+// The program started and its window found and painted; nothing, with the
+// benchmark skipped, when that fails.
+std::optional<Window> startedWindow(benchmark::State& state, Desktop& desktop,
+                                    const Program& program) {
+    xcb_window_t win = 0;
+    if (program.pid() == 0 ||
+        !waitFor(20, [&] { return (win = desktop.windowOf(program.pid())) != 0; })) {
+        state.SkipWithError(("the program did not show its window: " + programPath()).c_str());
+        return std::nullopt;
+    }
+    const Window window{desktop, win};
+    if (!waitFor(10, [&] { return window.toolBarPainted(); })) {
+        state.SkipWithError("the program's tool bar was never painted");
+        return std::nullopt;
+    }
+    return window;
+}
+
+// Clicks the tool bar's "Capture" and waits for the copy.
+std::optional<std::pair<double, double>> clickCapture(const Window& window, std::uint32_t colour) {
+    const auto button = window.at(56, 37);
+    if (!button) {
+        return std::nullopt;
+    }
+    window.desktop.click(button->first, button->second);
+    return window.awaitCopy(colour, Clock::now());
+}
+
+// Runs `zentrim-screen --capture`, as a key binding does, and waits for the
+// running window's copy; the time counts from the command's start.
+std::optional<std::pair<double, double>> commandCapture(const Window& window,
+                                                        std::uint32_t colour) {
+    const auto t0 = Clock::now();
+    const pid_t pid = spawn(programPath(), "--capture");
+    if (pid == 0) {
+        return std::nullopt;
+    }
+    auto result = window.awaitCopy(colour, t0);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        return std::nullopt;
+    }
+    return result;
+}
+
+const std::uint32_t kColours[] = {0x123456, 0x654321};
+
 void BM_CaptureClickToSurfaceShown(benchmark::State& state) {
     Desktop desktop;
     if (!desktop.ok()) {
@@ -229,62 +336,23 @@ void BM_CaptureClickToSurfaceShown(benchmark::State& state) {
         return;
     }
     Program program(programPath());
-    xcb_window_t win = 0;
-    if (program.pid() == 0 ||
-        !waitFor(20, [&] { return (win = desktop.windowOf(program.pid())) != 0; })) {
-        state.SkipWithError(("the program did not show its window: " + programPath()).c_str());
+    const std::optional<Window> window = startedWindow(state, desktop, program);
+    if (!window) {
         return;
     }
-    // Client pixels: the tool bar's white background near its bottom-left
-    // corner, the tool bar's Capture button, and a point of the surface.
-    const auto at = [&](int x, int yFromBottom) -> std::optional<std::pair<int, int>> {
-        const auto o = desktop.origin(win);
-        const auto s = desktop.size(win);
-        if (!o || !s) {
-            return std::nullopt;
-        }
-        return std::pair{o->first + x, o->second + s->second - yFromBottom};
-    };
-    const auto toolBarPainted = [&] {
-        const auto p = at(3, 3);
-        return p && desktop.pixel(p->first, p->second) == 0xFFFFFF;
-    };
-    if (!waitFor(10, toolBarPainted)) {
-        state.SkipWithError("the program's tool bar was never painted");
-        return;
-    }
-    const std::uint32_t colours[] = {0x123456, 0x654321};
     std::vector<double> offScreen;
     std::vector<double> shown;
     int round = 0;
     for (auto _ : state) {
-        const std::uint32_t colour = colours[round++ % 2];
+        const std::uint32_t colour = kColours[round++ % 2];
         desktop.setRootColour(colour);
-        const auto button = at(56, 37);
-        if (!button) {
-            state.SkipWithError("the window went away");
-            return;
-        }
-        desktop.click(button->first, button->second);
-        const auto t0 = Clock::now();
-        double gone = -1;
-        const bool ok = waitFor(kGiveUp, [&] {
-            if (!desktop.viewable(win)) {
-                if (gone < 0) {
-                    gone = seconds(Clock::now() - t0);
-                }
-                return false;
-            }
-            const auto o = desktop.origin(win);
-            return gone >= 0 && o && toolBarPainted() &&
-                   desktop.pixel(o->first + 300, o->second + 300) == colour;
-        });
-        if (!ok) {
+        const auto t = clickCapture(*window, colour);
+        if (!t) {
             state.SkipWithError("a capture did not show the new copy within 5 s");
             return;
         }
-        shown.push_back(seconds(Clock::now() - t0));
-        offScreen.push_back(gone);
+        shown.push_back(t->first);
+        offScreen.push_back(t->second);
         // Let the capture end (the window comes to the front for 0.1 s).
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
     }
@@ -298,7 +366,83 @@ void BM_CaptureClickToSurfaceShown(benchmark::State& state) {
     state.SetLabel(desktop.managed() ? "window manager" : "no window manager");
 }
 
+// `zentrim-screen --capture` handed to the running program, against a click
+// on "Capture" in the same run, alternately, from the maximised window. The
+// command needs the session bus (DBUS_SESSION_BUS_ADDRESS).
+void BM_CaptureCommandAgainstClick(benchmark::State& state) {
+    Desktop desktop;
+    if (!desktop.ok()) {
+        state.SkipWithError("needs an X server with a window manager (set DISPLAY)");
+        return;
+    }
+    Program program(programPath());
+    const std::optional<Window> window = startedWindow(state, desktop, program);
+    if (!window) {
+        return;
+    }
+    std::vector<double> byClick;
+    std::vector<double> byCommand;
+    int round = 0;
+    for (auto _ : state) {
+        for (const bool command : {false, true}) {
+            const std::uint32_t colour = kColours[round++ % 2];
+            desktop.setRootColour(colour);
+            const auto t =
+                command ? commandCapture(*window, colour) : clickCapture(*window, colour);
+            if (!t) {
+                state.SkipWithError(command ? "zentrim-screen --capture failed or showed no copy "
+                                              "(is there a session bus?)"
+                                            : "a click's capture showed no copy within 5 s");
+                return;
+            }
+            (command ? byCommand : byClick).push_back(t->first);
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        }
+    }
+    state.counters["click_ms"] = median(byClick) * 1e3;
+    state.counters["command_ms"] = median(byCommand) * 1e3;
+    state.counters["x_click"] = median(byCommand) / median(byClick);
+    state.counters["goal_x_click"] = 1.1;
+}
+
+// `zentrim-screen --capture` with no program running: from the command's
+// start to its new window showing the copy. Each iteration starts and ends
+// the program.
+void BM_CaptureCommandCold(benchmark::State& state) {
+    Desktop desktop;
+    if (!desktop.ok()) {
+        state.SkipWithError("needs an X server with a window manager (set DISPLAY)");
+        return;
+    }
+    std::vector<double> shown;
+    int round = 0;
+    for (auto _ : state) {
+        const std::uint32_t colour = kColours[round++ % 2];
+        desktop.setRootColour(colour);
+        const auto t0 = Clock::now();
+        const Program program(programPath(), "--capture");
+        xcb_window_t win = 0;
+        const bool ok = waitFor(20, [&] {
+            if (win == 0) {
+                win = desktop.windowOf(program.pid());
+                return false;
+            }
+            const Window window{desktop, win};
+            return desktop.viewable(win) && window.toolBarPainted() && window.surfaceShows(colour);
+        });
+        if (!ok) {
+            state.SkipWithError("a cold --capture showed no copy within 20 s");
+            return;
+        }
+        shown.push_back(seconds(Clock::now() - t0));
+    }
+    state.counters["shown_ms"] = median(shown) * 1e3;
+    state.counters["worst_ms"] = *std::max_element(shown.begin(), shown.end()) * 1e3;
+}
+
 BENCHMARK(BM_CaptureClickToSurfaceShown)->Iterations(12)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CaptureCommandAgainstClick)->Iterations(16)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CaptureCommandCold)->Iterations(5)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

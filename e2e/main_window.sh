@@ -128,10 +128,42 @@ win_maximised() { win_has_state "$1" _NET_WM_STATE_MAXIMIZED_VERT && win_has_sta
 # scenarios compare.
 capture_screen() {
   click_client "$1" "${ZS_CAPTURE_BUTTON[@]}"
+  capture_done "$1"
+}
+
+# capture_done WIN: waits until a capture brought the window back maximised
+# and parks the pointer as capture_screen does.
+capture_done() {
   wait_for 10 "the window to come back maximised" win_maximised "$1"
   local x y w h
   read -r x y w h < <(win_client_geometry "$1")
   pointer_to $((x + w - 60)) $((y + 20))
+}
+
+# surface_shows_screen WIN: waits for the capture surface to show the
+# pattern on the root window one to one (clear of the edges, where the
+# cross-hair lines wait).
+surface_shows_screen() {
+  wait_for 5 "the surface to show the screen one to one" \
+    client_shows_pattern "$1" 100 100 700 500 100 100
+}
+
+# app_window_count: how many visible windows titled "Zentrim Screen" the
+# display shows, whichever process they belong to.
+app_window_count() {
+  xdotool search --onlyvisible --name "^${E2E_WINDOW_TITLE}\$" 2>/dev/null | grep -c . || true
+}
+
+# app_second_start [ARGS...]: starts the program again in the foreground, as
+# a key binding or a file manager would while it runs; sets SECOND_STATUS and
+# SECOND_MS (from the start to its end), its output in $E2E_TMP/second.log.
+app_second_start() {
+  local t0
+  t0=$(date +%s%3N)
+  SECOND_STATUS=0
+  app_exec "$@" >"$E2E_TMP/second.log" 2>&1 || SECOND_STATUS=$?
+  SECOND_MS=$(($(date +%s%3N) - t0))
+  e2e_log "second start ($*): status $SECOND_STATUS after $SECOND_MS ms"
 }
 
 # client_shows_pattern WIN X Y W H PX PY: the client region X,Y,W,H on the

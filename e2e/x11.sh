@@ -110,23 +110,55 @@ _root_shows_pattern() {
 
 # --- the program ---------------------------------------------------------------------
 
-# app_start [ARGS...]: starts $APP with the xcb platform and a private HOME,
-# settings and runtime directory, output in $E2E_TMP/app.log. With
-# APP_THROUGH_PIPE set, as `zentrim-screen 2>&1 | cat` in $E2E_TMP: then
-# APP_PIPE_PID is cat's, which ends once nothing holds the pipe, and the
-# program is not this shell's child (app_wait_exit sets no status).
-app_start() {
+# x11_start_session_bus: a private D-Bus session bus for the scenario, given
+# to every later start of the program (which keeps one program per session
+# on it); stopped with the scenario. Without it the program has no session
+# bus, whatever bus the tests themselves run in.
+E2E_DBUS_ADDRESS=
+x11_start_session_bus() {
+  e2e_make_tmp
+  local file=$E2E_TMP/dbus-address
+  : >"$file"
+  dbus-daemon --session --nofork --nopidfile --print-address=3 3>"$file" \
+    >"$E2E_TMP/dbus.log" 2>&1 &
+  E2E_EXTRA_PIDS+=("$!")
+  wait_for 5 "the session bus's address" test -s "$file"
+  E2E_DBUS_ADDRESS=$(head -n 1 "$file")
+}
+
+# _app_command [ARGS...]: sets APP_COMMAND to the command that starts $APP
+# with the xcb platform, a private HOME, settings and runtime directory, and
+# the scenario's session bus (none unless x11_start_session_bus made one).
+APP_COMMAND=()
+_app_command() {
   [[ -n ${APP:-} && -x $APP ]] || fail "program not found or not executable: '${APP:-}'"
   e2e_make_tmp
   mkdir -p "$E2E_TMP/home" "$E2E_TMP/runtime"
   chmod 700 "$E2E_TMP/runtime"
-  local env=(HOME="$E2E_TMP/home" XDG_RUNTIME_DIR="$E2E_TMP/runtime"
+  local bus=(-u DBUS_SESSION_BUS_ADDRESS)
+  [[ -z $E2E_DBUS_ADDRESS ]] || bus=("DBUS_SESSION_BUS_ADDRESS=$E2E_DBUS_ADDRESS")
+  APP_COMMAND=(env "${bus[@]}" HOME="$E2E_TMP/home" XDG_RUNTIME_DIR="$E2E_TMP/runtime"
     XDG_CONFIG_HOME="$E2E_TMP/home/.config" XDG_DATA_HOME="$E2E_TMP/home/.local/share"
-    XDG_CACHE_HOME="$E2E_TMP/home/.cache" QT_QPA_PLATFORM=xcb)
+    XDG_CACHE_HOME="$E2E_TMP/home/.cache" QT_QPA_PLATFORM=xcb "$APP" "$@")
+}
+
+# app_exec [ARGS...]: runs $APP in the foreground as app_start starts it.
+app_exec() {
+  _app_command "$@"
+  "${APP_COMMAND[@]}"
+}
+
+# app_start [ARGS...]: starts $APP in the background, output in
+# $E2E_TMP/app.log; APP_PID is the program's. With APP_THROUGH_PIPE set, as
+# `zentrim-screen 2>&1 | cat` in $E2E_TMP: then APP_PIPE_PID is cat's, which
+# ends once nothing holds the pipe, and the program is not this shell's
+# child (app_wait_exit sets no status).
+app_start() {
+  _app_command "$@"
   if [[ -n ${APP_THROUGH_PIPE:-} ]]; then
     rm -f "$E2E_TMP/app.pid"
     (cd "$E2E_TMP" && {
-      env "${env[@]}" "$APP" "$@" 2>&1 &
+      "${APP_COMMAND[@]}" 2>&1 &
       echo $! >"$E2E_TMP/app.pid"
       wait
     } | cat >"$E2E_TMP/app.log") &
@@ -134,7 +166,7 @@ app_start() {
     wait_until 5 test -s "$E2E_TMP/app.pid" || fail "the program did not start"
     APP_PID=$(<"$E2E_TMP/app.pid")
   else
-    env "${env[@]}" "$APP" "$@" >"$E2E_TMP/app.log" 2>&1 &
+    "${APP_COMMAND[@]}" >"$E2E_TMP/app.log" 2>&1 &
     APP_PID=$!
   fi
   APP_STATUS=

@@ -51,6 +51,21 @@ std::optional<QString> bmpFileName(const QString& chosen) {
     return name;
 }
 
+std::optional<SaveTarget> saveTarget(const QString& chosen, bool pngFilter) {
+    QString name = cutAtNul(trimSpaces(chosen));
+    if (name.isEmpty()) {
+        return std::nullopt;
+    }
+    const bool pngName = name.endsWith(QLatin1String(".png"), Qt::CaseInsensitive);
+    if (!pngFilter && !pngName) {
+        return SaveTarget{*bmpFileName(chosen), SaveFormat::Bmp};
+    }
+    if (!pngName) {
+        name += QLatin1String(".png");
+    }
+    return SaveTarget{name, SaveFormat::Png};
+}
+
 QString loadFileName(const QString& chosen) {
     return trimSpaces(cutAtNul(chosen));
 }

@@ -14,6 +14,21 @@ namespace zs::files {
 // "shot.jpg" → "shot.jpg.bmp".
 std::optional<QString> bmpFileName(const QString& chosen);
 
+// The file a "Save" writes: its name and format.
+enum class SaveFormat { Bmp, Png };
+struct SaveTarget {
+    QString name;
+    SaveFormat format = SaveFormat::Bmp;
+    friend bool operator==(const SaveTarget&, const SaveTarget&) = default;
+};
+
+// The file for a name chosen in the save dialog with the PNG filter selected
+// (`pngFilter`) or not. A PNG it is when that filter was chosen or the name
+// ends in ".png" in any case; its name is trimmed and cut as bmpFileName's,
+// with ".png" appended unless it ends so: "shot" → "shot.png". Any other name
+// is bmpFileName's BMP. Nothing when the name is empty.
+std::optional<SaveTarget> saveTarget(const QString& chosen, bool pngFilter);
+
 // The name chosen in the open dialog: up to the first NUL, spaces trimmed.
 // No extension is added and an empty name stays empty.
 QString loadFileName(const QString& chosen);

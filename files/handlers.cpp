@@ -84,17 +84,24 @@ void Handlers::save(PictureBox& box) {
     request.patterns = {QStringLiteral("*.bmp")};
     request.initialDir = saveDialogFolder(s.application.programFolder());
     request.proposedName = QStringLiteral("filename.bmp");
-    const std::optional<QString> chosen = s.dialogs.saveFile(c.Form1.widget(), request);
+    // BMP stays the first filter and the default; PNG is lossless and smaller.
+    request.moreFilters = {{QStringLiteral("PNG picture"), {QStringLiteral("*.png")}}};
+    const std::optional<SaveChoice> chosen = s.dialogs.saveFile(c.Form1.widget(), request);
     if (!chosen) {
         return;
     }
-    const std::optional<QString> name = bmpFileName(*chosen);
-    if (!name) {
+    const std::optional<SaveTarget> target = saveTarget(chosen->path, chosen->filter == 1);
+    if (!target) {
         return;
     }
     try {
-        // The picture's pixels are device pixels: so many to the inch.
-        saveBmpFile(box.image(), *name, formats::dotsPerMeter(s.screen.twipsPerDevicePixelX()));
+        if (target->format == SaveFormat::Png) {
+            savePngFile(box.image(), target->name);
+        } else {
+            // The picture's pixels are device pixels: so many to the inch.
+            saveBmpFile(box.image(), target->name,
+                        formats::dotsPerMeter(s.screen.twipsPerDevicePixelX()));
+        }
     } catch (const Error& e) {
         report(e);
     }
@@ -108,11 +115,16 @@ void Handlers::Command9_Click() {
     // .jpg, .JPG, .jpeg, .Jpeg and the rest.
     request.patterns = {QStringLiteral("*.JPG"), QStringLiteral("*.JPEG")};
     const std::optional<QString> chosen = s.dialogs.openFile(c.Form1.widget(), request);
-    std::optional<BusyPointer> busy(std::in_place, s.pointer);
     if (!chosen) {
+        // The hourglass shows briefly, as for a chosen file.
+        const BusyPointer busy(s.pointer);
         return;
     }
-    const QString name = loadFileName(*chosen);
+    loadPicture(loadFileName(*chosen));
+}
+
+void Handlers::loadPicture(const QString& name) {
+    std::optional<BusyPointer> busy(std::in_place, s.pointer);
     QImage picture;
     try {
         picture = surfacePicture(loadPictureFile(name), toQColor(c.FormScreenCapture.backColor()));

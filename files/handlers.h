@@ -31,9 +31,12 @@ public:
     void Command3_Click(std::int16_t Index); // "Save" (tool bar, start panel)
     void Command8_Click();                   // "Save" in the editor
     void Command9_Click();                   // "Load"
-    void Command12_Click();                  // "Print" on the tool bar
-    void Command13_Click();                  // "Print" in the editor
-    void Command15_Click();                  // "Copy" in the editor
+    // The load of "Load" without its dialog: the file `name` onto the
+    // capture surface, or a message saying why not.
+    void loadPicture(const QString& name);
+    void Command12_Click(); // "Print" on the tool bar
+    void Command13_Click(); // "Print" in the editor
+    void Command15_Click(); // "Copy" in the editor
 
 private:
     void save(PictureBox& box);

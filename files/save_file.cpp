@@ -3,6 +3,7 @@
 #include "files/device_writer.h"
 #include "files/file_kind.h"
 #include "formats/bmp.h"
+#include "formats/png.h"
 #include "services/errors.h"
 #include "services/unique_fd.h"
 
@@ -12,6 +13,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -29,8 +31,11 @@ namespace {
                                        .toStdString());
 }
 
-// Writes `image` into `device` as a 24-bit BMP; false when the device
-// refuses a write, its error string then saying why.
+// Writes the file's bytes into a device; false when the device refuses a
+// write, its error string then saying why.
+using Writer = std::function<bool(QIODevice&)>;
+
+// Writes `image` into `device` as a 24-bit BMP.
 bool writeInto(QIODevice& device, const QImage& image, int dpm) {
     formats::BmpOptions options;
     options.dotsPerMeter = dpm;
@@ -65,7 +70,7 @@ constexpr std::chrono::seconds kDeviceStallLimit{30};
 // without waiting, and checked again once open in case a pipe took its
 // place. The device may take the picture a piece at a time: the writes wait
 // for it, up to kDeviceStallLimit without progress.
-void saveIntoDevice(const QImage& image, const QString& path, int dpm) {
+void saveIntoDevice(const Writer& write, const QString& path) {
     UniqueFd fd(
         ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (fd.get() < 0) {
@@ -78,7 +83,7 @@ void saveIntoDevice(const QImage& image, const QString& path, int dpm) {
     refuseStream(fileKindOfMode(st.st_mode), path);
     DeviceWriter device(fd.get(), kDeviceStallLimit);
     device.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-    if (!writeInto(device, image, dpm)) {
+    if (!write(device)) {
         fail(path, device.errorString());
     }
     // A device may report a failed write only when it is closed; the
@@ -88,20 +93,18 @@ void saveIntoDevice(const QImage& image, const QString& path, int dpm) {
     }
 }
 
-} // namespace
-
-void saveBmpFile(const QImage& image, const QString& path, int dpm) {
+void saveWith(const Writer& write, const QString& path) {
     const std::optional<FileKind> kind = fileKindAt(path);
     if (kind && *kind != FileKind::Regular && *kind != FileKind::Directory) {
         refuseStream(*kind, path);
-        saveIntoDevice(image, path, dpm);
+        saveIntoDevice(write, path);
         return;
     }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         fail(path, file.errorString());
     }
-    if (!writeInto(file, image, dpm)) {
+    if (!write(file)) {
         const QString reason = file.errorString();
         file.cancelWriting();
         fail(path, reason);
@@ -109,6 +112,20 @@ void saveBmpFile(const QImage& image, const QString& path, int dpm) {
     if (!file.commit()) {
         fail(path, file.errorString());
     }
+}
+
+} // namespace
+
+void saveBmpFile(const QImage& image, const QString& path, int dpm) {
+    saveWith([&](QIODevice& device) { return writeInto(device, image, dpm); }, path);
+}
+
+void savePngFile(const QImage& image, const QString& path) {
+    const QByteArray bytes = formats::png(image);
+    if (bytes.isEmpty()) {
+        fail(path, QStringLiteral("the picture could not be encoded as PNG"));
+    }
+    saveWith([&](QIODevice& device) { return device.write(bytes) == bytes.size(); }, path);
 }
 
 } // namespace zs::files

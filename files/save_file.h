@@ -3,7 +3,8 @@
 #include <QImage>
 #include <QString>
 
-// "Save": the picture as a 24-bit Windows bitmap file (formats/bmp.h).
+// "Save": the picture as a 24-bit Windows bitmap file (formats/bmp.h) or a
+// PNG file.
 namespace zs::files {
 
 // Writes `image` to the file `path` as a BMP of `dpm` pixels per metre,
@@ -15,5 +16,9 @@ namespace zs::files {
 // zs::Error(File) naming the file and the system's reason, or saying that
 // the picture is too large for a bitmap file.
 void saveBmpFile(const QImage& image, const QString& path, int dpm);
+
+// The same for a PNG file (formats/png.h: every pixel exactly), with the
+// same handling of existing files, devices, pipes and sockets.
+void savePngFile(const QImage& image, const QString& path);
 
 } // namespace zs::files

@@ -243,7 +243,7 @@ step_metadata() {
     [[ ${metainfo##*/} == "$id.metainfo.xml" ]] || problem "$metainfo does not carry its id '$id'"
     [[ $(xml_value "$ROOT/$metainfo" launchable) == "${DESKTOP##*/}" ]] ||
       problem "the metadata's launchable is not ${DESKTOP##*/}"
-    [[ $(xml_value "$ROOT/$metainfo" binary) == "$exec" ]] || problem "the metadata provides no binary '$exec'"
+    [[ $(xml_value "$ROOT/$metainfo" binary) == "${exec%% *}" ]] || problem "the metadata provides no binary '${exec%% *}'"
     [[ $(xml_value "$ROOT/$metainfo" image) == https://*.png ]] || problem "the screenshot is not an https URL of a PNG"
     grep -q '<content_rating type="oars-1.1"' "$ROOT/$metainfo" || problem "no OARS content rating"
     grep -q '<description>' "$ROOT/$metainfo" || problem "no description"

@@ -3,6 +3,7 @@
 #include "services/screen_capture.h"
 
 #include <optional>
+#include <vector>
 
 #include <QImage>
 #include <QMargins>
@@ -92,19 +93,34 @@ public:
     virtual void setImage(const QImage& image) = 0;
 };
 
+struct FileFilter {
+    QString name;         // "PNG picture"
+    QStringList patterns; // {"*.png"}
+};
+
 struct FileDialogRequest {
     QString title;
-    QString filterName;   // "Picture"
-    QStringList patterns; // {"*.bmp"}
-    QString initialDir;   // empty: the dialog's own choice
-    QString proposedName; // empty: none
+    QString filterName;                  // "Picture": the first filter, selected at the start
+    QStringList patterns;                // {"*.bmp"}
+    QString initialDir;                  // empty: the dialog's own choice
+    QString proposedName;                // empty: none
+    std::vector<FileFilter> moreFilters; // offered after the first
+};
+
+// The save dialog's answer: the path, and which filter was selected when it
+// was confirmed (0: the first, 1: the first of moreFilters, ...).
+struct SaveChoice {
+    QString path;
+    int filter = 0;
+    friend bool operator==(const SaveChoice&, const SaveChoice&) = default;
 };
 
 class IFileDialogs {
 public:
     virtual ~IFileDialogs() = default;
-    // Both return the chosen path, or nothing when cancelled.
-    virtual std::optional<QString> saveFile(QWidget* owner, const FileDialogRequest& request) = 0;
+    // Both return nothing when cancelled; openFile the chosen path.
+    virtual std::optional<SaveChoice> saveFile(QWidget* owner,
+                                               const FileDialogRequest& request) = 0;
     virtual std::optional<QString> openFile(QWidget* owner, const FileDialogRequest& request) = 0;
 };
 

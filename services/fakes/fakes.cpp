@@ -94,11 +94,20 @@ std::optional<QString> nextAnswer(std::deque<std::optional<QString>>& answers) {
 }
 } // namespace
 
-std::optional<QString> FakeFileDialogs::saveFile(QWidget* /*owner*/,
-                                                 const FileDialogRequest& request) {
+std::optional<SaveChoice> FakeFileDialogs::saveFile(QWidget* /*owner*/,
+                                                    const FileDialogRequest& request) {
     requests.push_back(request);
     m_log.push_back("save dialog");
-    return nextAnswer(answers);
+    int filter = 0;
+    if (!saveFilters.empty()) {
+        filter = saveFilters.front();
+        saveFilters.pop_front();
+    }
+    const std::optional<QString> path = nextAnswer(answers);
+    if (!path) {
+        return std::nullopt;
+    }
+    return SaveChoice{*path, filter};
 }
 
 std::optional<QString> FakeFileDialogs::openFile(QWidget* /*owner*/,

@@ -115,10 +115,12 @@ private:
 class FakeFileDialogs final : public IFileDialogs {
 public:
     explicit FakeFileDialogs(Log& log) : m_log(log) {}
-    std::optional<QString> saveFile(QWidget* owner, const FileDialogRequest& request) override;
+    std::optional<SaveChoice> saveFile(QWidget* owner, const FileDialogRequest& request) override;
     std::optional<QString> openFile(QWidget* owner, const FileDialogRequest& request) override;
     // Answers in order; an empty optional is a cancel.
     std::deque<std::optional<QString>> answers;
+    // The filter each save dialog leaves selected, in order; 0 when none.
+    std::deque<int> saveFilters;
     std::vector<FileDialogRequest> requests;
 
 private:

@@ -3,11 +3,13 @@
 #include <QDir>
 #include <QFileDialog>
 
+#include <algorithm>
+
 namespace zs {
 
 namespace {
-std::optional<QString> runDialog(QWidget* owner, const FileDialogRequest& r,
-                                 QFileDialog::AcceptMode mode) {
+std::optional<SaveChoice> runDialog(QWidget* owner, const FileDialogRequest& r,
+                                    QFileDialog::AcceptMode mode) {
     QFileDialog dialog(owner, r.title);
     // Qt's own dialog: it adds no extension to a typed name (no default
     // suffix) and, with DontConfirmOverwrite, replaces a file without asking.
@@ -17,7 +19,11 @@ std::optional<QString> runDialog(QWidget* owner, const FileDialogRequest& r,
     // Any name may be typed, also in the open dialog: the command reports a
     // file that is not there.
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(QStringLiteral("%1 (%2)").arg(r.filterName, r.patterns.join(u' ')));
+    QStringList filters{QStringLiteral("%1 (%2)").arg(r.filterName, r.patterns.join(u' '))};
+    for (const FileFilter& more : r.moreFilters) {
+        filters << QStringLiteral("%1 (%2)").arg(more.name, more.patterns.join(u' '));
+    }
+    dialog.setNameFilters(filters);
     // Patterns match names without regard to case, so "*.JPG" lists a.jpg
     // on a case-sensitive file system too.
     dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
@@ -36,16 +42,19 @@ std::optional<QString> runDialog(QWidget* owner, const FileDialogRequest& r,
     if (files.isEmpty()) {
         return std::nullopt;
     }
-    return files.first();
+    return SaveChoice{files.first(), static_cast<int>(std::max<qsizetype>(
+                                         0, filters.indexOf(dialog.selectedNameFilter())))};
 }
 } // namespace
 
-std::optional<QString> QtFileDialogs::saveFile(QWidget* owner, const FileDialogRequest& request) {
+std::optional<SaveChoice> QtFileDialogs::saveFile(QWidget* owner,
+                                                  const FileDialogRequest& request) {
     return runDialog(owner, request, QFileDialog::AcceptSave);
 }
 
 std::optional<QString> QtFileDialogs::openFile(QWidget* owner, const FileDialogRequest& request) {
-    return runDialog(owner, request, QFileDialog::AcceptOpen);
+    const std::optional<SaveChoice> chosen = runDialog(owner, request, QFileDialog::AcceptOpen);
+    return chosen ? std::optional<QString>(chosen->path) : std::nullopt;
 }
 
 } // namespace zs

@@ -41,7 +41,7 @@ private:
 
 class QtFileDialogs final : public IFileDialogs {
 public:
-    std::optional<QString> saveFile(QWidget* owner, const FileDialogRequest& request) override;
+    std::optional<SaveChoice> saveFile(QWidget* owner, const FileDialogRequest& request) override;
     std::optional<QString> openFile(QWidget* owner, const FileDialogRequest& request) override;
 };
 

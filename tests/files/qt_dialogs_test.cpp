@@ -32,9 +32,9 @@ QStringList listed(QFileDialog& dialog) {
 // background thread fills in, has settled (the same names twice in a row,
 // or 10 s at most); then types `typed` into its name box and confirms (or
 // cancels when `typed` is empty).
-std::optional<QString> withDialog(const std::function<std::optional<QString>()>& open,
-                                  const std::function<void(QFileDialog&)>& inspect,
-                                  const QString& typed) {
+template <typename Open>
+auto withDialog(const Open& open, const std::function<void(QFileDialog&)>& inspect,
+                const QString& typed) {
     bool seen = false;
     QElapsedTimer listing;
     QStringList lastListed;
@@ -71,7 +71,7 @@ std::optional<QString> withDialog(const std::function<std::optional<QString>()>&
         whenListed(dialog);
     };
     QTimer::singleShot(0, poll);
-    std::optional<QString> result = open();
+    auto result = open();
     EXPECT_TRUE(seen);
     return result;
 }
@@ -90,7 +90,7 @@ protected:
 };
 
 TEST_F(QtFileDialogsTest, OpenListsJpegNamesInAnyCaseAndTakesAnyTypedName) {
-    const FileDialogRequest r{"Profil picture", "Images", {"*.JPG", "*.JPEG"}, dir.path(), ""};
+    const FileDialogRequest r{"Profil picture", "Images", {"*.JPG", "*.JPEG"}, dir.path(), "", {}};
     const auto chosen =
         withDialog([&] { return dialogs.openFile(nullptr, r); },
                    [&](QFileDialog& d) {
@@ -105,7 +105,7 @@ TEST_F(QtFileDialogsTest, OpenListsJpegNamesInAnyCaseAndTakesAnyTypedName) {
 }
 
 TEST_F(QtFileDialogsTest, SaveProposesTheNameAddsNoExtensionAndAsksNothing) {
-    const FileDialogRequest r{"Save file", "Picture", {"*.bmp"}, dir.path(), "filename.bmp"};
+    const FileDialogRequest r{"Save file", "Picture", {"*.bmp"}, dir.path(), "filename.bmp", {}};
     for (const QString& typed : {QStringLiteral("screenbmp"), QStringLiteral("e.bmp")}) {
         const auto chosen = withDialog(
             [&] { return dialogs.saveFile(nullptr, r); },
@@ -119,8 +119,23 @@ TEST_F(QtFileDialogsTest, SaveProposesTheNameAddsNoExtensionAndAsksNothing) {
                 EXPECT_EQ(listed(d), (QStringList{"e.bmp", "f.BMP"}));
             },
             typed);
-        EXPECT_EQ(chosen, dir.filePath(typed)); // e.bmp exists: replaced without a question
+        EXPECT_EQ(chosen, (SaveChoice{dir.filePath(typed),
+                                      0})); // e.bmp exists: replaced without a question
     }
+}
+
+TEST_F(QtFileDialogsTest, SaveOffersMoreFiltersAndTellsWhichWasChosen) {
+    const FileDialogRequest r{"Save file", "Picture",      {"*.bmp"},
+                              dir.path(),  "filename.bmp", {{"PNG picture", {"*.png"}}}};
+    const auto chosen = withDialog(
+        [&] { return dialogs.saveFile(nullptr, r); },
+        [&](QFileDialog& d) {
+            EXPECT_EQ(d.nameFilters(), (QStringList{"Picture (*.bmp)", "PNG picture (*.png)"}));
+            EXPECT_EQ(d.selectedNameFilter(), "Picture (*.bmp)"); // BMP stays the default
+            d.selectNameFilter("PNG picture (*.png)");
+        },
+        "shot");
+    EXPECT_EQ(chosen, (SaveChoice{dir.filePath("shot"), 1}));
 }
 
 } // namespace

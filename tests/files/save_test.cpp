@@ -77,6 +77,36 @@ TEST_F(SaveTest, ToolBarSavesTheCropAndTheEditorSavesTheDrawnCanvas) {
     EXPECT_NE(canvas, surface.copy(50, 60, 120, 80));
 }
 
+TEST_F(SaveTest, ThePngFilterOrAPngNameWritesTheCropsExactPixelsAsPng) {
+    // A crop with pixels a lossy or 16-bit writer would change.
+    showAndCrop(surface, QRect(37, 11, 123, 77));
+    struct Case {
+        QString chosen;
+        int filter; // 1: the PNG filter
+        QString written;
+    };
+    const std::vector<Case> cases = {
+        {"shot", 1, "shot.png"},
+        {"typed.PNG", 0, "typed.PNG"},
+        {"both.png", 1, "both.png"},
+        {"under-png.bmp", 1, "under-png.bmp.png"},
+    };
+    for (const Case& c : cases) {
+        fake.dialogs.answers = {path(c.chosen)};
+        fake.dialogs.saveFilters = {c.filter};
+        f.Command3[app::command3::kToolBarSave].click();
+        const QByteArray bytes = readBytes(path(c.written));
+        EXPECT_TRUE(bytes.startsWith("\x89PNG\r\n\x1a\n")) << c.written.toStdString();
+        EXPECT_EQ(QImage::fromData(bytes).convertToFormat(QImage::Format_RGB32),
+                  surface.copy(37, 11, 123, 77))
+            << c.written.toStdString();
+    }
+    EXPECT_EQ(files().size(), static_cast<qsizetype>(cases.size()));
+    EXPECT_EQ(fake.dialogs.requests.back().moreFilters.size(), 1u);
+    EXPECT_EQ(fake.dialogs.requests.back().moreFilters[0].patterns, QStringList{"*.png"});
+    EXPECT_TRUE(fake.messages.errors.empty());
+}
+
 TEST_F(SaveTest, PathsLongerThan255CharactersAreSaved) {
     showAndCrop(surface, QRect(0, 0, 3, 3));
     const QString deep =
