@@ -1,5 +1,7 @@
 #include "screen/backend_choice.h"
 
+#include "screen/fallback_capture.h"
+#include "screen/kwin_screenshot_capture.h"
 #include "screen/portal_capture.h"
 #include "screen/qt_grab_capture.h"
 #include "screen/x11_shm_capture.h"
@@ -16,6 +18,11 @@ CaptureSession CaptureSession::current() {
     session.qtPlatform = QGuiApplication::platformName();
     session.sessionType = qEnvironmentVariable("XDG_SESSION_TYPE");
     session.sharedMemoryOff = qEnvironmentVariableIsSet("QT_X11_NO_MITSHM");
+    session.forcedBackend = qEnvironmentVariable("ZENTRIM_CAPTURE_BACKEND");
+    // Asked only on Wayland: KWin names outputs as Qt's wayland platform does.
+    session.kwinScreenshot =
+        sessionKind(session.qtPlatform, session.sessionType) == SessionKind::Wayland &&
+        KWinScreenshotCapture::reachable(QDBusConnection::sessionBus());
     return session;
 }
 
@@ -25,6 +32,13 @@ bool CaptureSession::wantsPortal() const {
 }
 
 std::unique_ptr<IScreenCapture> chooseScreenCapture(const CaptureSession& session) {
+    if (session.forcedBackend == QLatin1String("kwin")) {
+        return std::make_unique<KWinScreenshotCapture>();
+    }
+    if (session.kwinScreenshot) {
+        return std::make_unique<FallbackCapture>(std::make_unique<KWinScreenshotCapture>(),
+                                                 std::make_unique<PortalCapture>());
+    }
     if (session.wantsPortal()) {
         // Only the compositor can copy a Wayland screen; it lends it through
         // the desktop portal. A missing portal is reported at the capture.

@@ -19,6 +19,8 @@ struct CaptureSession {
     QString qtPlatform;           // QGuiApplication::platformName(): "xcb", "wayland", ...
     QString sessionType;          // $XDG_SESSION_TYPE: "x11", "wayland" or empty
     bool sharedMemoryOff = false; // $QT_X11_NO_MITSHM is set: no MIT-SHM
+    QString forcedBackend;        // $ZENTRIM_CAPTURE_BACKEND: "kwin", ... or empty
+    bool kwinScreenshot = false;  // KWin's screenshot service is on the session bus
 
     static CaptureSession current();
 
@@ -29,7 +31,9 @@ struct CaptureSession {
     bool wantsPortal() const;
 };
 
-// The backend for `session`. Falls back to Qt's own grab, which fails with
+// The backend for `session`. On Qt's wayland platform KWin's own
+// screenshot comes first where KWin offers it, with the portal behind it for
+// when KWin refuses this program. Falls back to Qt's own grab, which fails with
 // a message where Qt cannot read the screen.
 std::unique_ptr<IScreenCapture> chooseScreenCapture(const CaptureSession& session);
 
