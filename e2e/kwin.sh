@@ -1,0 +1,184 @@
+# shellcheck shell=bash
+# shellcheck disable=SC2034 # WL_OUTPUT, WL_DISPLAY, APP_RECT: read by wayland.sh and the scenarios
+# A private KDE Plasma desktop for the end-to-end scenarios: KWin alone,
+# headless (kwin_wayland --virtual), with its own D-Bus session, run like the
+# sway desktop of e2e/wayland.sh (whose helpers it uses: wl_run, wl_spawn,
+# the program, the pointer, the clipboard). Sourced by e2e_use kwin; a
+# scenario asks for it with E2E_DESKTOP=kwin, and run-scenario.sh then calls
+# kwin_start_desktop.
+#
+# Settings a scenario may make at its top level, before the desktop starts:
+#   KWIN_SCALE=2          the outputs' scale (logical size W/2 x H/2)
+#   KWIN_OUTPUTS=2        outputs side by side, Virtual-0 leftmost
+#   KWIN_SCREENSHOT_CHECKS=1  KWin checks who may use its screenshot
+#                         interface (otherwise everyone may)
+#   KWIN_DATA_DIRS=DIR... prepended to XDG_DATA_DIRS (where KWin looks for
+#                         the programs' .desktop files)
+#
+# Functions (every wait is bounded):
+#   kwin_start_desktop [W H]  start the desktop (default 1920x1080 per output)
+#   kwin_windows          "PID X Y W H MINIMISED" of each window (client area)
+#   kwin_app_window [TIMEOUT]  wait for the program's window; sets APP_RECT
+#   kwin_app_launch [ARGS...]  wl_app_start and kwin_app_window
+#   kwin_set_background FILE   FILE on the output Virtual-0 (swaybg)
+#   kwin_capture_and_crop X Y W H  "Capture", then a drag checked on the
+#                         clipboard (see below)
+#   kwin_install_program  the program installed in a prefix of the scenario
+#                         with its menu entry, where KWin looks (sets WL_APP)
+#
+# KWin's binary carries a file capability that a container's bounding set
+# may lack (exec then fails): the desktop runs a copy, which drops it. The
+# pointer helper uses KWin's fake input device, which KWin offers to every
+# client with KWIN_WAYLAND_NO_PERMISSION_CHECKS=1. Each desktop has a portal
+# folder of its own (XDG_DESKTOP_PORTAL_DIR, empty): no backend installed for
+# another desktop answers here.
+
+e2e_use wayland
+
+KWIN_SCALE=${KWIN_SCALE:-1}
+KWIN_OUTPUTS=${KWIN_OUTPUTS:-1}
+KWIN_SCREENSHOT_CHECKS=${KWIN_SCREENSHOT_CHECKS:-0}
+KWIN_DATA_DIRS=${KWIN_DATA_DIRS:-}
+KWIN_SOCKET=kwin-e2e
+KWIN_SCRIPT_SEQ=0
+
+_kwin_has_screenshot() {
+  wl_run dbus-send --session --print-reply=literal --dest=org.freedesktop.DBus / \
+    org.freedesktop.DBus.NameHasOwner string:org.kde.KWin.ScreenShot2 2>/dev/null | grep -q true
+}
+
+kwin_start_desktop() {
+  local width=${1:-1920} height=${2:-1080} need
+  for need in kwin_wayland swaybg wl-paste dbus-daemon dbus-send; do
+    command -v "$need" >/dev/null || fail "the KWin desktop needs $need (scripts/deps.sh --test)"
+  done
+  _wl_prepare
+  cp /usr/bin/kwin_wayland "$WL_DIR/bin/kwin_wayland"
+  chmod a+rx "$WL_DIR/bin/kwin_wayland"
+  mkdir -p "$WL_DIR/portals"
+  WL_OUTPUT=Virtual-0
+  local data_dirs=/usr/local/share:/usr/share
+  [[ -z $KWIN_DATA_DIRS ]] || data_dirs=$KWIN_DATA_DIRS:$data_dirs
+  WL_ENV=(HOME="$WL_DIR/home" XDG_RUNTIME_DIR="$WL_DIR/runtime" PATH=/usr/local/bin:/usr/bin:/bin
+    LANG=C.UTF-8 DBUS_SESSION_BUS_ADDRESS="unix:path=$WL_DIR/runtime/bus"
+    XDG_CURRENT_DESKTOP=KDE XDG_SESSION_TYPE=wayland NO_AT_BRIDGE=1
+    XDG_CONFIG_HOME="$WL_DIR/home/.config" XDG_DATA_HOME="$WL_DIR/home/.local/share"
+    XDG_CACHE_HOME="$WL_DIR/home/.cache" XDG_DATA_DIRS="$data_dirs"
+    XDG_DESKTOP_PORTAL_DIR="$WL_DIR/portals")
+  local args=(--virtual --width "$width" --height "$height" --no-lockscreen --no-global-shortcuts
+    --no-kactivities --socket "$KWIN_SOCKET")
+  ((KWIN_SCALE == 1)) || args+=(--scale "$KWIN_SCALE")
+  ((KWIN_OUTPUTS == 1)) || args+=(--output-count "$KWIN_OUTPUTS")
+  printf '%s\n' "${args[@]}" >"$WL_DIR/kwin.args"
+  # Scripts' print() (kwin_windows) goes to the log.
+  local env=(QT_LOGGING_RULES=kwin_scripting.debug=true KWIN_WAYLAND_NO_PERMISSION_CHECKS=1)
+  ((KWIN_SCREENSHOT_CHECKS)) || env+=(KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1)
+  printf '%s\n' "${env[@]}" >"$WL_DIR/kwin.env"
+  chmod 644 "$WL_DIR/kwin.args" "$WL_DIR/kwin.env"
+  _wl_start_leader --compositor kwin
+  wait_until 20 _wl_socket_up "$KWIN_SOCKET" || fail "KWin did not start: $(tail -n 5 "$WL_DIR/kwin.log")"
+  WL_DISPLAY=$KWIN_SOCKET
+  WL_ENV+=(WAYLAND_DISPLAY="$WL_DISPLAY")
+  wait_for 10 "KWin's screenshot interface on the bus" _kwin_has_screenshot
+  wl_activation_env WAYLAND_DISPLAY="$WL_DISPLAY" XDG_CURRENT_DESKTOP=KDE NO_AT_BRIDGE=1 \
+    XDG_DESKTOP_PORTAL_DIR="$WL_DIR/portals"
+
+  # The pointer moves over the whole desktop in logical coordinates.
+  local logical_w=$((width * KWIN_OUTPUTS / KWIN_SCALE)) logical_h=$((height / KWIN_SCALE))
+  _wl_start_pointer "$logical_w" "$logical_h"
+  wait_for 10 "the fake input device" grep -qx ready "$WL_DIR/pointer.log"
+  wl_pointer_to $((logical_w - 1)) $((logical_h - 1))
+  e2e_log "KWin desktop $WL_DISPLAY ready ($KWIN_OUTPUTS x ${width}x${height}, scale $KWIN_SCALE, user $WL_USER)"
+}
+
+# kwin_windows: asks KWin (a script of its own, whose print() lands in the
+# log after a marker of this call) for its windows.
+kwin_windows() {
+  KWIN_SCRIPT_SEQ=$((KWIN_SCRIPT_SEQ + 1))
+  local name=zs-list-$KWIN_SCRIPT_SEQ script=$WL_DIR/list-$KWIN_SCRIPT_SEQ.js
+  cat >"$script" <<JS
+var windows = workspace.clientList();
+for (var i = 0; i < windows.length; ++i) {
+    var w = windows[i], g = w.clientGeometry || w.frameGeometry;
+    print("$name " + w.pid + " " + g.x + " " + g.y + " " + g.width + " " + g.height + " " + (w.minimized ? 1 : 0));
+}
+print("$name end");
+JS
+  chmod 644 "$script"
+  wl_run dbus-send --session --print-reply=literal --dest=org.kde.KWin /Scripting \
+    org.kde.kwin.Scripting.loadScript string:"$script" string:"$name" >/dev/null || return 1
+  wl_run dbus-send --session --dest=org.kde.KWin /Scripting org.kde.kwin.Scripting.start || return 1
+  wait_until 5 grep -q "js: $name end" "$WL_DIR/kwin.log" || return 1
+  wl_run dbus-send --session --dest=org.kde.KWin /Scripting org.kde.kwin.Scripting.unloadScript \
+    string:"$name" || true
+  sed -n "s/^js: $name \\([0-9].*\\)/\\1/p" "$WL_DIR/kwin.log"
+}
+
+_kwin_app_rect() {
+  kwin_windows | awk -v pid="$APP_PID" '$1 == pid && $6 == 0 && $4 > 100 { print $2, $3, $4, $5; exit }'
+}
+_kwin_app_has_rect() { [[ -n $(_kwin_app_rect) ]]; }
+
+kwin_app_window() {
+  local timeout=${1:-20}
+  wait_until "$timeout" _kwin_app_has_rect ||
+    app_fail_no_window "no visible window of the program within ${timeout}s"
+  APP_RECT=$(_kwin_app_rect)
+  e2e_log "window of pid $APP_PID at $APP_RECT (x y w h)"
+}
+
+kwin_app_launch() {
+  wl_app_start "$@"
+  kwin_app_window 20
+}
+
+kwin_set_background() {
+  local file=$WL_DIR/background.png
+  cp "$1" "$file"
+  chmod 644 "$file"
+  wl_spawn swaybg -o "$WL_OUTPUT" -i "$file" -m center >"$WL_DIR/swaybg.log" 2>&1
+}
+
+# kwin_capture_and_crop X Y W H: clicks "Capture" in the window at X,Y
+# (W x H), waits for it to come back maximised (APP_RECT), drags over
+# 200 x 150 pixels from client 100,100 and checks that exactly that part of
+# the wallpaper pattern reaches the clipboard.
+kwin_capture_and_crop() {
+  local x=$1 y=$2 h=$4
+  local before=$APP_RECT
+  wl_click $((x + 56)) $((y + h - 37))
+  wait_for 15 "the window to come back maximised" _kwin_app_maximised "$before"
+  APP_RECT=$(_kwin_app_rect)
+  e2e_log "after Capture the window is at $APP_RECT"
+  read -r x y _ _ <<<"$APP_RECT"
+  wl_drag $((x + 100)) $((y + 100)) $((x + 300)) $((y + 250))
+  wl_pointer_to $((x + 600)) $((y + 20))
+  wait_for 5 "the clipboard to hold the selected 200x150 region of the pattern" \
+    wl_clipboard_is_pattern image/png 100 100 200 150
+}
+
+_kwin_app_maximised() { # RECT-BEFORE
+  local rect w
+  rect=$(_kwin_app_rect)
+  [[ -n $rect && $rect != "$1" ]] && read -r _ _ w _ <<<"$rect" && ((w >= 1900))
+}
+
+# kwin_install_program: the program and its helper in $KWIN_PREFIX/bin, the
+# menu entry (written as the package writes it) in $KWIN_PREFIX/share/
+# applications, and KDE's service cache rebuilt, so that KWin finds the
+# entry that authorises the program. KWIN_DATA_DIRS must include
+# $KWIN_PREFIX/share before the desktop starts.
+KWIN_PREFIX=$E2E_TMP/wl/prefix
+kwin_install_program() {
+  mkdir -p "$KWIN_PREFIX/bin" "$KWIN_PREFIX/share/applications"
+  cp "$WL_APP" "$WL_DIR/bin/zentrim-screen-clipboard" "$KWIN_PREFIX/bin/"
+  cmake -DIN="$E2E_LIB_DIR/../assets/zentrim-screen.desktop" \
+    -DOUT="$KWIN_PREFIX/share/applications/zentrim-screen.desktop" \
+    -DBINARY="$KWIN_PREFIX/bin/zentrim-screen" -P "$E2E_LIB_DIR/../packaging/desktop_entry.cmake" ||
+    fail "could not write the menu entry"
+  chmod -R a+rX "$KWIN_PREFIX"
+  WL_APP=$KWIN_PREFIX/bin/zentrim-screen
+  E2E_PROGRAM_COPIES+=("$WL_APP" "$KWIN_PREFIX/bin/zentrim-screen-clipboard")
+  wl_run kbuildsycoca5 --noincremental >"$WL_DIR/kbuildsycoca.log" 2>&1 ||
+    fail "kbuildsycoca5 failed: $(tail -n 3 "$WL_DIR/kbuildsycoca.log")"
+}
