@@ -20,7 +20,8 @@
 #   kwin_windows          "PID X Y W H MINIMISED" of each window (client area)
 #   kwin_app_window [TIMEOUT]  wait for the program's window; sets APP_RECT
 #   kwin_app_launch [ARGS...]  wl_app_start and kwin_app_window
-#   kwin_set_background FILE   FILE on the output Virtual-0 (swaybg)
+#   kwin_set_background FILE   FILE on the output Virtual-0 (swaybg), checked
+#   kwin_screenshot FILE [OUTPUT]  the output's pixels (e2e/tools/kwin_screenshot.cpp)
 #   kwin_capture_and_crop X Y W H  "Capture", then a drag checked on the
 #                         clipboard (see below)
 #   kwin_install_program  the program installed in a prefix of the scenario
@@ -40,7 +41,6 @@ KWIN_OUTPUTS=${KWIN_OUTPUTS:-1}
 KWIN_SCREENSHOT_CHECKS=${KWIN_SCREENSHOT_CHECKS:-0}
 KWIN_DATA_DIRS=${KWIN_DATA_DIRS:-}
 KWIN_SOCKET=kwin-e2e
-KWIN_SCRIPT_SEQ=0
 
 _kwin_has_screenshot() {
   wl_run dbus-send --session --print-reply=literal --dest=org.freedesktop.DBus / \
@@ -53,8 +53,10 @@ kwin_start_desktop() {
     command -v "$need" >/dev/null || fail "the KWin desktop needs $need (scripts/deps.sh --test)"
   done
   _wl_prepare
-  cp /usr/bin/kwin_wayland "$WL_DIR/bin/kwin_wayland"
-  chmod a+rx "$WL_DIR/bin/kwin_wayland"
+  local shot=${E2E_KWIN_SCREENSHOT:-$(dirname "${APP:-.}")/../e2e/kwin-screenshot}
+  [[ -x $shot ]] || fail "the helper kwin-screenshot was not built (set E2E_KWIN_SCREENSHOT)"
+  cp /usr/bin/kwin_wayland "$shot" "$WL_DIR/bin/"
+  chmod a+rx "$WL_DIR/bin/kwin_wayland" "$WL_DIR/bin/kwin-screenshot"
   mkdir -p "$WL_DIR/portals"
   WL_OUTPUT=Virtual-0
   local data_dirs=/usr/local/share:/usr/share
@@ -76,6 +78,7 @@ kwin_start_desktop() {
   printf '%s\n' "${env[@]}" >"$WL_DIR/kwin.env"
   chmod 644 "$WL_DIR/kwin.args" "$WL_DIR/kwin.env"
   _wl_start_leader --compositor kwin
+  e2e_on_failure _kwin_report_failure
   wait_until 20 _wl_socket_up "$KWIN_SOCKET" || fail "KWin did not start: $(tail -n 5 "$WL_DIR/kwin.log")"
   WL_DISPLAY=$KWIN_SOCKET
   WL_ENV+=(WAYLAND_DISPLAY="$WL_DISPLAY")
@@ -83,19 +86,30 @@ kwin_start_desktop() {
   wl_activation_env WAYLAND_DISPLAY="$WL_DISPLAY" XDG_CURRENT_DESKTOP=KDE NO_AT_BRIDGE=1 \
     XDG_DESKTOP_PORTAL_DIR="$WL_DIR/portals"
 
-  # The pointer moves over the whole desktop in logical coordinates.
-  local logical_w=$((width * KWIN_OUTPUTS / KWIN_SCALE)) logical_h=$((height / KWIN_SCALE))
-  _wl_start_pointer "$logical_w" "$logical_h"
+  # The pointer moves over the whole desktop in device pixels (the outputs
+  # side by side, all at KWIN_SCALE).
+  _wl_start_pointer $((width * KWIN_OUTPUTS)) "$height" "$KWIN_SCALE"
   wait_for 10 "the fake input device" grep -qx ready "$WL_DIR/pointer.log"
-  wl_pointer_to $((logical_w - 1)) $((logical_h - 1))
+  wl_pointer_to $((width * KWIN_OUTPUTS - 1)) $((height - 1))
   e2e_log "KWin desktop $WL_DISPLAY ready ($KWIN_OUTPUTS x ${width}x${height}, scale $KWIN_SCALE, user $WL_USER)"
 }
 
+# _kwin_report_failure: the output as KWin shows it and KWin's windows
+# (after wl_report_failure, whose grim cannot read KWin's outputs).
+_kwin_report_failure() {
+  [[ -n $WL_SESSION_PID ]] || return 0
+  kwin_screenshot "$E2E_TMP/final-screen.png" 2>/dev/null || true
+  kwin_windows >"$E2E_TMP/final-tree.txt" 2>&1 || true
+}
+
 # kwin_windows: asks KWin (a script of its own, whose print() lands in the
-# log after a marker of this call) for its windows.
+# log as "js: ..." lines marked with this call's name) for its windows. KWin
+# 5.27 has no clientGeometry: frameGeometry is the client area where KWin
+# draws no decoration (none is installed here).
 kwin_windows() {
-  KWIN_SCRIPT_SEQ=$((KWIN_SCRIPT_SEQ + 1))
-  local name=zs-list-$KWIN_SCRIPT_SEQ script=$WL_DIR/list-$KWIN_SCRIPT_SEQ.js
+  # Called in subshells (wait_until): the name comes from the clock, not a counter.
+  local seq=${EPOCHREALTIME/./}
+  local name=zs-list-$seq script=$WL_DIR/list-$seq.js
   cat >"$script" <<JS
 var windows = workspace.clientList();
 for (var i = 0; i < windows.length; ++i) {
@@ -105,9 +119,14 @@ for (var i = 0; i < windows.length; ++i) {
 print("$name end");
 JS
   chmod 644 "$script"
-  wl_run dbus-send --session --print-reply=literal --dest=org.kde.KWin /Scripting \
-    org.kde.kwin.Scripting.loadScript string:"$script" string:"$name" >/dev/null || return 1
-  wl_run dbus-send --session --dest=org.kde.KWin /Scripting org.kde.kwin.Scripting.start || return 1
+  local id
+  id=$(wl_run dbus-send --session --print-reply=literal --dest=org.kde.KWin /Scripting \
+    org.kde.kwin.Scripting.loadScript string:"$script" string:"$name") || return 1
+  id=${id##* } # "   int32 N"
+  # The script's own object runs it and answers once it has been evaluated
+  # (Scripting.start runs only the scripts configured in kwinrc).
+  wl_run dbus-send --session --print-reply --dest=org.kde.KWin "/$id" org.kde.kwin.Script.run >/dev/null ||
+    return 1
   wait_until 5 grep -q "js: $name end" "$WL_DIR/kwin.log" || return 1
   wl_run dbus-send --session --dest=org.kde.KWin /Scripting org.kde.kwin.Scripting.unloadScript \
     string:"$name" || true
@@ -137,6 +156,18 @@ kwin_set_background() {
   cp "$1" "$file"
   chmod 644 "$file"
   wl_spawn swaybg -o "$WL_OUTPUT" -i "$file" -m center >"$WL_DIR/swaybg.log" 2>&1
+  wait_for 10 "the background to show on $WL_OUTPUT" _kwin_output_shows "$1"
+}
+
+# kwin_screenshot FILE [OUTPUT]: what KWin shows on OUTPUT ($WL_OUTPUT), in
+# device pixels, without the cursor.
+kwin_screenshot() {
+  wl_run "$WL_DIR/bin/kwin-screenshot" "${2:-$WL_OUTPUT}" >"$1" 2>>"$WL_DIR/kwin-screenshot.log"
+}
+
+_kwin_output_shows() { # FILE
+  kwin_screenshot "$E2E_TMP/output-check.png" &&
+    [[ $(images_identical "$1" "$E2E_TMP/output-check.png") == 0 ]]
 }
 
 # kwin_capture_and_crop X Y W H: clicks "Capture" in the window at X,Y
@@ -165,8 +196,8 @@ _kwin_app_maximised() { # RECT-BEFORE
 
 # kwin_install_program: the program and its helper in $KWIN_PREFIX/bin, the
 # menu entry (written as the package writes it) in $KWIN_PREFIX/share/
-# applications, and KDE's service cache rebuilt, so that KWin finds the
-# entry that authorises the program. KWIN_DATA_DIRS must include
+# applications with one for kwin-screenshot, and KDE's service cache
+# rebuilt, so that KWin finds the entries that authorise both. KWIN_DATA_DIRS must include
 # $KWIN_PREFIX/share before the desktop starts.
 KWIN_PREFIX=$E2E_TMP/wl/prefix
 kwin_install_program() {
@@ -176,6 +207,15 @@ kwin_install_program() {
     -DOUT="$KWIN_PREFIX/share/applications/zentrim-screen.desktop" \
     -DBINARY="$KWIN_PREFIX/bin/zentrim-screen" -P "$E2E_LIB_DIR/../packaging/desktop_entry.cmake" ||
     fail "could not write the menu entry"
+  # The screenshot helper (kwin_screenshot) needs an entry of its own.
+  cat >"$KWIN_PREFIX/share/applications/zentrim-e2e-kwin-screenshot.desktop" <<EOF
+[Desktop Entry]
+Type=Application
+Name=KWin screenshot helper of the end-to-end tests
+Exec=$WL_DIR/bin/kwin-screenshot
+NoDisplay=true
+X-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2
+EOF
   chmod -R a+rX "$KWIN_PREFIX"
   WL_APP=$KWIN_PREFIX/bin/zentrim-screen
   E2E_PROGRAM_COPIES+=("$WL_APP" "$KWIN_PREFIX/bin/zentrim-screen-clipboard")

@@ -280,11 +280,11 @@ _wl_start_leader() {
   wait_until 10 _wl_socket_up bus || fail "the D-Bus session did not start: $(tail -n 3 "$WL_DIR/dbus.log")"
 }
 
-# _wl_start_pointer W H: the pointer helper over W x H, fed through a FIFO.
+# _wl_start_pointer W H [SCALE]: the pointer helper over W x H, fed through a FIFO.
 _wl_start_pointer() {
   mkfifo -m 644 "$WL_DIR/pointer.in"
   # Opened read-write: opening a FIFO only for reading would wait for a writer.
-  wl_spawn "$WL_DIR/bin/wl-pointer-device" "$1" "$2" <>"$WL_DIR/pointer.in" >"$WL_DIR/pointer.log" 2>&1
+  wl_spawn "$WL_DIR/bin/wl-pointer-device" "$@" <>"$WL_DIR/pointer.in" >"$WL_DIR/pointer.log" 2>&1
   exec {WL_POINTER_FD}>"$WL_DIR/pointer.in"
   WL_POINTER_SEQ=0
 }

@@ -1,4 +1,4 @@
-// wl-pointer-device WIDTH HEIGHT: a mouse for a headless compositor.
+// wl-pointer-device WIDTH HEIGHT [SCALE]: a mouse for a headless compositor.
 //
 // A compositor started without input devices advertises no pointer on its
 // seat, so clients never bind wl_pointer and nothing can click them. This
@@ -10,7 +10,10 @@
 // moves and clicks it as told, one command a line on standard input:
 //
 //   move X Y         to X,Y within WIDTH x HEIGHT: output pixels on wlroots
-//                    (the one output), desktop coordinates on KWin
+//                    (the one output); on KWin the desktop's device pixels,
+//                    SCALE (1 by default) to one logical pixel, sent as the
+//                    pixel's top-left corner (Qt rounds a pointer position:
+//                    the pixel's middle would land on the next one)
 //   press [BUTTON]   BUTTON 1 (left, the default), 2 (middle) or 3 (right)
 //   release [BUTTON]
 //
@@ -126,8 +129,9 @@ class Pointer {
 public:
     // `pointer`: a zwlr_virtual_pointer_v1, or with `fakeInput` an
     // org_kde_kwin_fake_input.
-    Pointer(wl_proxy* pointer, bool fakeInput, uint32_t width, uint32_t height)
-        : m_pointer(pointer), m_fakeInput(fakeInput), m_width(width), m_height(height) {}
+    Pointer(wl_proxy* pointer, bool fakeInput, uint32_t width, uint32_t height, long scale)
+        : m_pointer(pointer), m_fakeInput(fakeInput), m_width(width), m_height(height),
+          m_scale(double(scale)) {}
 
     // Carries out one command line; false when it cannot be read.
     bool run(const std::string& line) {
@@ -140,10 +144,11 @@ public:
                 return false;
             }
             if (m_fakeInput) {
-                // The middle of the pixel, in KWin's logical coordinates.
+                // KWin's logical coordinates; a half at scale 2 is exact in
+                // wl_fixed (1/256).
                 wl_proxy_marshal(m_pointer, kFakeMotionAbsolute,
-                                 wl_fixed_from_double(double(a) + 0.5),
-                                 wl_fixed_from_double(double(b) + 0.5));
+                                 wl_fixed_from_double(double(a) / m_scale),
+                                 wl_fixed_from_double(double(b) / m_scale));
             } else {
                 wl_proxy_marshal(m_pointer, kMotionAbsolute, nowMs(), uint32_t(a), uint32_t(b),
                                  m_width, m_height);
@@ -175,15 +180,18 @@ private:
     bool m_fakeInput;
     uint32_t m_width;
     uint32_t m_height;
+    double m_scale;
 };
 
 } // namespace
 
 int main(int argc, char** argv) {
-    const long width = argc == 3 ? std::strtol(argv[1], nullptr, 10) : 0;
-    const long height = argc == 3 ? std::strtol(argv[2], nullptr, 10) : 0;
-    if (width <= 0 || height <= 0) {
-        std::fprintf(stderr, "usage: wl-pointer-device WIDTH HEIGHT\n");
+    const bool argsOk = argc == 3 || argc == 4;
+    const long width = argsOk ? std::strtol(argv[1], nullptr, 10) : 0;
+    const long height = argsOk ? std::strtol(argv[2], nullptr, 10) : 0;
+    const long scale = argc == 4 ? std::strtol(argv[3], nullptr, 10) : 1;
+    if (width <= 0 || height <= 0 || scale < 1 || scale > 4) {
+        std::fprintf(stderr, "usage: wl-pointer-device WIDTH HEIGHT [SCALE]\n");
         return 2;
     }
     wl_display* display = wl_display_connect(nullptr);
@@ -221,7 +229,7 @@ int main(int argc, char** argv) {
 
     std::signal(SIGTERM, onSignal);
     std::signal(SIGINT, onSignal);
-    Pointer pointer(proxy, fakeInput, uint32_t(width), uint32_t(height));
+    Pointer pointer(proxy, fakeInput, uint32_t(width), uint32_t(height), scale);
     std::string pending;
     long count = 0;
     pollfd fds[2] = {{wl_display_get_fd(display), POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
