@@ -8,7 +8,7 @@
 # kwin_start_desktop.
 #
 # Settings a scenario may make at its top level, before the desktop starts:
-#   KWIN_SCALE=2          the outputs' scale (logical size W/2 x H/2)
+#   KWIN_SCALE=2          the outputs' scale (W x H stay device pixels)
 #   KWIN_OUTPUTS=2        outputs side by side, Virtual-0 leftmost
 #   KWIN_SCREENSHOT_CHECKS=1  KWin checks who may use its screenshot
 #                         interface (otherwise everyone may)
@@ -40,6 +40,7 @@ KWIN_SCALE=${KWIN_SCALE:-1}
 KWIN_OUTPUTS=${KWIN_OUTPUTS:-1}
 KWIN_SCREENSHOT_CHECKS=${KWIN_SCREENSHOT_CHECKS:-0}
 KWIN_DATA_DIRS=${KWIN_DATA_DIRS:-}
+KWIN_OUTPUT_W=1920 # one output's width in device pixels
 KWIN_SOCKET=kwin-e2e
 
 _kwin_has_screenshot() {
@@ -49,6 +50,7 @@ _kwin_has_screenshot() {
 
 kwin_start_desktop() {
   local width=${1:-1920} height=${2:-1080} need
+  KWIN_OUTPUT_W=$width
   for need in kwin_wayland swaybg wl-paste dbus-daemon dbus-send; do
     command -v "$need" >/dev/null || fail "the KWin desktop needs $need (scripts/deps.sh --test)"
   done
@@ -67,7 +69,8 @@ kwin_start_desktop() {
     XDG_CONFIG_HOME="$WL_DIR/home/.config" XDG_DATA_HOME="$WL_DIR/home/.local/share"
     XDG_CACHE_HOME="$WL_DIR/home/.cache" XDG_DATA_DIRS="$data_dirs"
     XDG_DESKTOP_PORTAL_DIR="$WL_DIR/portals")
-  local args=(--virtual --width "$width" --height "$height" --no-lockscreen --no-global-shortcuts
+  # KWin takes an output's size in logical pixels.
+  local args=(--virtual --width $((width / KWIN_SCALE)) --height $((height / KWIN_SCALE)) --no-lockscreen --no-global-shortcuts
     --no-kactivities --socket "$KWIN_SOCKET")
   ((KWIN_SCALE == 1)) || args+=(--scale "$KWIN_SCALE")
   ((KWIN_OUTPUTS == 1)) || args+=(--output-count "$KWIN_OUTPUTS")
@@ -133,8 +136,11 @@ JS
   sed -n "s/^js: $name \\([0-9].*\\)/\\1/p" "$WL_DIR/kwin.log"
 }
 
+# _kwin_app_rect: the program's visible main window, in device pixels (KWin
+# lists logical ones).
 _kwin_app_rect() {
-  kwin_windows | awk -v pid="$APP_PID" '$1 == pid && $6 == 0 && $4 > 100 { print $2, $3, $4, $5; exit }'
+  kwin_windows | awk -v pid="$APP_PID" -v s="$KWIN_SCALE" \
+    '$1 == pid && $6 == 0 && $4 > 100 { print $2 * s, $3 * s, $4 * s, $5 * s; exit }'
 }
 _kwin_app_has_rect() { [[ -n $(_kwin_app_rect) ]]; }
 
@@ -170,28 +176,32 @@ _kwin_output_shows() { # FILE
     [[ $(images_identical "$1" "$E2E_TMP/output-check.png") == 0 ]]
 }
 
-# kwin_capture_and_crop X Y W H: clicks "Capture" in the window at X,Y
-# (W x H), waits for it to come back maximised (APP_RECT), drags over
-# 200 x 150 pixels from client 100,100 and checks that exactly that part of
-# the wallpaper pattern reaches the clipboard.
+# kwin_capture_and_crop X Y W H [CW CH]: clicks "Capture" in the window at
+# X,Y (W x H, device pixels), waits for it to come back maximised
+# (APP_RECT), drags over CW x CH device pixels (200 x 150) from where the
+# window's own 100,100 was, and checks that exactly that part of the
+# wallpaper pattern reaches the clipboard: the copy shows no window there.
+# Sets KWIN_CROP to "X Y W H" of that region.
 kwin_capture_and_crop() {
-  local x=$1 y=$2 h=$4
-  local before=$APP_RECT
-  wl_click $((x + 56)) $((y + h - 37))
+  local x=$1 y=$2 h=$4 cw=${5:-200} ch=${6:-150} s=$KWIN_SCALE
+  local before=$APP_RECT left top
+  wl_click $((x + 56 * s)) $((y + h - 37 * s))
   wait_for 15 "the window to come back maximised" _kwin_app_maximised "$before"
   APP_RECT=$(_kwin_app_rect)
   e2e_log "after Capture the window is at $APP_RECT"
-  read -r x y _ _ <<<"$APP_RECT"
-  wl_drag $((x + 100)) $((y + 100)) $((x + 300)) $((y + 250))
-  wl_pointer_to $((x + 600)) $((y + 20))
-  wait_for 5 "the clipboard to hold the selected 200x150 region of the pattern" \
-    wl_clipboard_is_pattern image/png 100 100 200 150
+  read -r left top _ _ <<<"$APP_RECT"
+  local cx=$((x - left + 100)) cy=$((y - top + 100))
+  wl_drag $((left + cx)) $((top + cy)) $((left + cx + cw)) $((top + cy + ch))
+  wl_pointer_to $((left + 20)) $((top + h))
+  KWIN_CROP="$cx $cy $cw $ch"
+  wait_for 5 "the clipboard to hold the selected ${cw}x${ch} region of the pattern at $cx,$cy" \
+    wl_clipboard_is_pattern image/png "$cx" "$cy" "$cw" "$ch"
 }
 
 _kwin_app_maximised() { # RECT-BEFORE
   local rect w
   rect=$(_kwin_app_rect)
-  [[ -n $rect && $rect != "$1" ]] && read -r _ _ w _ <<<"$rect" && ((w >= 1900))
+  [[ -n $rect && $rect != "$1" ]] && read -r _ _ w _ <<<"$rect" && ((w >= KWIN_OUTPUT_W - 20))
 }
 
 # kwin_install_program: the program and its helper in $KWIN_PREFIX/bin, the

@@ -25,7 +25,8 @@ scenario() {
   app_expect_exit "clicking Exit"
   local type
   for type in image/png image/bmp; do
-    wl_clipboard_is_pattern "$type" 100 100 200 150 || fail "after Exit the clipboard's $type is not the crop"
+    # shellcheck disable=SC2086 # KWIN_CROP is "X Y W H"
+    wl_clipboard_is_pattern "$type" $KWIN_CROP || fail "after Exit the clipboard's $type is not the crop"
   done
   assert_eq 1 "$(helper_count)" "clipboard helpers after Exit"
 }
