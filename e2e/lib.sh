@@ -10,6 +10,7 @@
 #   x11       the X11 desktop (Xvfb + openbox), xdotool, xprop, xclip,
 #             screenshots; it brings main_window.sh (the program's window)
 #   wayland   the Wayland desktop (headless sway, the desktop portal)
+#   kwin      the KDE Plasma desktop (headless KWin), on top of wayland
 #   desktops  other X11 desktops for the desktop_* scenarios
 #   printing  a CUPS PDF queue
 # run-scenario.sh sources the desktop named by E2E_DESKTOP (x11 by default,

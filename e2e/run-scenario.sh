@@ -105,7 +105,7 @@ trap _finish EXIT
 WATCHDOG_PID=$!
 
 # Read first: a scenario may choose its desktop (E2E_DESKTOP=wayland for the
-# headless sway of e2e/wayland.sh; on X11 E2E_SCREEN_*, E2E_WM) and source
+# headless sway of e2e/wayland.sh, E2E_DESKTOP=kwin for KWin's of e2e/kwin.sh; on X11 E2E_SCREEN_*, E2E_WM) and source
 # other parts of the library (e2e_use printing).
 E2E_DESKTOP=x11
 # shellcheck disable=SC1090
@@ -119,6 +119,10 @@ case $E2E_DESKTOP in
   wayland)
     e2e_use wayland
     wl_start_desktop "$E2E_SCREEN_W" "$E2E_SCREEN_H"
+    ;;
+  kwin)
+    e2e_use kwin
+    kwin_start_desktop "$E2E_SCREEN_W" "$E2E_SCREEN_H"
     ;;
   *) fail "unknown E2E_DESKTOP '$E2E_DESKTOP'" ;;
 esac

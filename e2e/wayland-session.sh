@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# wayland-session.sh [--private-tmp SCENARIO_DIR] [--shm-tmpfs] [--as UID:GID]
-#                    DIR -- VAR=VALUE...
+# wayland-session.sh [--compositor sway|kwin] [--private-tmp SCENARIO_DIR]
+#                    [--shm-tmpfs] [--as UID:GID] DIR -- VAR=VALUE...
 #
 # The session leader of the Wayland desktop of the end-to-end scenarios,
 # started by wl_start_desktop (e2e/wayland.sh) as the leader of a process
@@ -21,11 +21,16 @@
 #                  the mount that holds /dev is made private first, so that
 #                  the tmpfs never reaches the host.
 #   --as UID:GID   run the three as that user (when started as root).
+#   --compositor kwin  start DIR/bin/kwin_wayland (a copy, see e2e/kwin.sh)
+#                  with the arguments in DIR/kwin.args and the variables in
+#                  DIR/kwin.env (one a line) instead of PipeWire and sway,
+#                  logging to DIR/kwin.log.
 set -euo pipefail
 
-private_tmp='' shm_tmpfs=0 as=()
+private_tmp='' shm_tmpfs=0 as=() compositor=sway
 while (($#)); do
   case $1 in
+    --compositor) compositor=$2; shift 2 ;;
     --private-tmp) private_tmp=$2; shift 2 ;;
     --shm-tmpfs) shm_tmpfs=1; shift ;;
     --as) as=(setpriv "--reuid=${2%:*}" "--regid=${2#*:}" --clear-groups); shift 2 ;;
@@ -56,6 +61,14 @@ fi
 echo $$ >"$dir/leader.pid"
 "${as[@]}" env -i "${env[@]}" dbus-daemon --session --nofork --nopidfile \
   --address="unix:path=$dir/runtime/bus" >"$dir/dbus.log" 2>&1 &
+if [[ $compositor == kwin ]]; then
+  mapfile -t kwin_args <"$dir/kwin.args"
+  mapfile -t kwin_env <"$dir/kwin.env"
+  "${as[@]}" env -i "${env[@]}" "${kwin_env[@]}" "$dir/bin/kwin_wayland" "${kwin_args[@]}" \
+    >"$dir/kwin.log" 2>&1 &
+  wait
+  exit
+fi
 "${as[@]}" env -i "${env[@]}" pipewire >"$dir/pipewire.log" 2>&1 &
 "${as[@]}" env -i "${env[@]}" WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
   sway -c "$dir/sway.conf" >"$dir/sway.log" 2>&1 &

@@ -178,13 +178,76 @@ _wl_seat_has_pointer() {
 wl_start_desktop() {
   local width=${1:-1920} height=${2:-1080}
   WL_WIDTH=$width WL_HEIGHT=$height
-  local tool
-  tool=$(wl_tool_path) || fail "the helper wl-pointer-device was not built (set E2E_WL_POINTER_DEVICE)"
   local need
   for need in sway swaymsg swaybg grim wl-paste dbus-daemon pipewire jq \
     /usr/libexec/xdg-desktop-portal /usr/libexec/xdg-desktop-portal-wlr; do
     command -v "$need" >/dev/null || fail "the Wayland desktop needs $need (scripts/deps.sh --test)"
   done
+  _wl_prepare
+  cat >"$WL_DIR/sway.conf" <<EOF
+xwayland disable
+output $WL_OUTPUT mode ${width}x${height} position 0 0 scale $WL_SCALE
+default_border none
+default_floating_border none
+focus_follows_mouse no
+EOF
+  chmod 644 "$WL_DIR/sway.conf"
+
+  WL_ENV=(HOME="$WL_DIR/home" XDG_RUNTIME_DIR="$WL_DIR/runtime" PATH=/usr/local/bin:/usr/bin:/bin
+    LANG=C.UTF-8 DBUS_SESSION_BUS_ADDRESS="unix:path=$WL_DIR/runtime/bus"
+    XDG_CURRENT_DESKTOP=sway XDG_SESSION_TYPE=wayland NO_AT_BRIDGE=1
+    XDG_CONFIG_HOME="$WL_DIR/home/.config" XDG_DATA_HOME="$WL_DIR/home/.local/share"
+    XDG_CACHE_HOME="$WL_DIR/home/.cache")
+  _wl_start_leader --compositor sway
+  wait_until 10 _wl_socket_up pipewire-0 || fail "PipeWire did not start: $(tail -n 3 "$WL_DIR/pipewire.log")"
+  local socket
+  wait_until 15 _wl_sway_socket >/dev/null || fail "sway did not start: $(tail -n 5 "$WL_DIR/sway.log")"
+  socket=$(_wl_sway_socket)
+  wait_until 10 compgen -G "$WL_DIR/runtime/wayland-*.lock" >/dev/null || fail "sway made no Wayland socket"
+  WL_DISPLAY=$(basename "$(compgen -G "$WL_DIR/runtime/wayland-*.lock" | head -n 1)" .lock)
+  WL_ENV+=(WAYLAND_DISPLAY="$WL_DISPLAY" SWAYSOCK="$socket")
+  wait_for 10 "sway to answer on its socket" _wl_sway_answers
+  # D-Bus-started services (the portal and its backends) must find sway.
+  wl_activation_env WAYLAND_DISPLAY="$WL_DISPLAY" XDG_CURRENT_DESKTOP=sway NO_AT_BRIDGE=1
+
+  ((WL_LEFT_OUTPUT)) && _wl_add_left_output
+  WL_CAPTURE_BUTTON=($((56 * WL_SCALE)) $((1043 * WL_SCALE)))
+  WL_ALL_SCREEN_BUTTON=($((472 * WL_SCALE)) $((1043 * WL_SCALE)))
+  WL_EXIT_BUTTON=($((1863 * WL_SCALE)) $((1043 * WL_SCALE)))
+
+  _wl_start_pointer "$width" "$height"
+  wait_for 10 "the virtual pointer on the seat" _wl_seat_has_pointer
+  # Its absolute positions span HEADLESS-1 alone, in device pixels.
+  wl_run swaymsg input type:pointer map_to_output "$WL_OUTPUT" >/dev/null ||
+    fail "could not map the pointer to $WL_OUTPUT"
+  # Park the pointer in the bottom-right corner: sway draws the cursor into
+  # the output (and into every screenshot); the checks leave that corner out.
+  wl_pointer_to $((width - 1)) $((height - 1))
+  e2e_log "Wayland desktop $WL_DISPLAY ready (${width}x${height} scale $WL_SCALE at x $WL_OUTPUT_X, user $WL_USER)"
+}
+
+_wl_output_count() { wl_run swaymsg -t get_outputs | jq length; }
+
+# _wl_add_left_output: HEADLESS-2, 1920x1080 in a plain colour, at the
+# layout's origin, HEADLESS-1 to its right, and the focus (where sway opens
+# windows) back on HEADLESS-1.
+_wl_add_left_output() {
+  wl_run swaymsg create_output >/dev/null || fail "sway made no second output"
+  wait_for 5 "the second output" test "$(_wl_output_count)" -ge 2
+  WL_OUTPUT_X=1920
+  if ! { wl_run swaymsg output HEADLESS-2 mode 1920x1080 position 0 0 scale 1 &&
+    wl_run swaymsg output "$WL_OUTPUT" position "$WL_OUTPUT_X" 0 &&
+    wl_run swaymsg output HEADLESS-2 bg "$WL_LEFT_COLOUR" solid_color &&
+    wl_run swaymsg focus output "$WL_OUTPUT"; } >/dev/null; then
+    fail "could not lay out the two outputs"
+  fi
+}
+
+# _wl_prepare: the desktop's folders, user and mount decisions, and copies
+# of the program and the pointer helper in $WL_DIR/bin (also for e2e/kwin.sh).
+_wl_prepare() {
+  local tool
+  tool=$(wl_tool_path) || fail "the helper wl-pointer-device was not built (set E2E_WL_POINTER_DEVICE)"
   e2e_make_tmp
   e2e_on_cleanup wl_stop_desktop
   e2e_on_failure wl_report_failure
@@ -230,25 +293,15 @@ wl_start_desktop() {
     WL_USER=$(id -un)
     test -w /dev/shm || fail "Wayland clients need to write /dev/shm, and $WL_USER cannot"
   fi
-  cat >"$WL_DIR/sway.conf" <<EOF
-xwayland disable
-output $WL_OUTPUT mode ${width}x${height} position 0 0 scale $WL_SCALE
-default_border none
-default_floating_border none
-focus_follows_mouse no
-EOF
-  chmod 644 "$WL_DIR/sway.conf"
+}
 
-  WL_ENV=(HOME="$WL_DIR/home" XDG_RUNTIME_DIR="$WL_DIR/runtime" PATH=/usr/local/bin:/usr/bin:/bin
-    LANG=C.UTF-8 DBUS_SESSION_BUS_ADDRESS="unix:path=$WL_DIR/runtime/bus"
-    XDG_CURRENT_DESKTOP=sway XDG_SESSION_TYPE=wayland NO_AT_BRIDGE=1
-    XDG_CONFIG_HOME="$WL_DIR/home/.config" XDG_DATA_HOME="$WL_DIR/home/.local/share"
-    XDG_CACHE_HOME="$WL_DIR/home/.cache")
-
+# _wl_start_leader [LEADER-OPTION...]: starts the session leader with
+# WL_ENV and waits for its bus.
+_wl_start_leader() {
   # The session leader (e2e/wayland-session.sh) makes the mounts decided
   # above, in a mount namespace of its own, and starts the bus, PipeWire and
   # sway as the user.
-  local leader=(bash "$E2E_LIB_DIR/wayland-session.sh")
+  local leader=(bash "$E2E_LIB_DIR/wayland-session.sh" "$@")
   ((WL_PRIVATE_TMP)) && leader+=(--private-tmp "$E2E_TMP")
   ((WL_SHM_TMPFS)) && leader+=(--shm-tmpfs)
   _wl_as_root && leader+=(--as "$(id -u "$WL_USER"):$(id -g "$WL_USER")")
@@ -269,52 +322,15 @@ EOF
   E2E_EXTRA_PIDS+=("$started")
 
   wait_until 10 _wl_socket_up bus || fail "the D-Bus session did not start: $(tail -n 3 "$WL_DIR/dbus.log")"
-  wait_until 10 _wl_socket_up pipewire-0 || fail "PipeWire did not start: $(tail -n 3 "$WL_DIR/pipewire.log")"
-  local socket
-  wait_until 15 _wl_sway_socket >/dev/null || fail "sway did not start: $(tail -n 5 "$WL_DIR/sway.log")"
-  socket=$(_wl_sway_socket)
-  wait_until 10 compgen -G "$WL_DIR/runtime/wayland-*.lock" >/dev/null || fail "sway made no Wayland socket"
-  WL_DISPLAY=$(basename "$(compgen -G "$WL_DIR/runtime/wayland-*.lock" | head -n 1)" .lock)
-  WL_ENV+=(WAYLAND_DISPLAY="$WL_DISPLAY" SWAYSOCK="$socket")
-  wait_for 10 "sway to answer on its socket" _wl_sway_answers
-  # D-Bus-started services (the portal and its backends) must find sway.
-  wl_activation_env WAYLAND_DISPLAY="$WL_DISPLAY" XDG_CURRENT_DESKTOP=sway NO_AT_BRIDGE=1
-
-  ((WL_LEFT_OUTPUT)) && _wl_add_left_output
-  WL_CAPTURE_BUTTON=($((56 * WL_SCALE)) $((1043 * WL_SCALE)))
-  WL_ALL_SCREEN_BUTTON=($((472 * WL_SCALE)) $((1043 * WL_SCALE)))
-  WL_EXIT_BUTTON=($((1863 * WL_SCALE)) $((1043 * WL_SCALE)))
-
-  mkfifo -m 644 "$WL_DIR/pointer.in"
-  # Opened read-write: opening a FIFO only for reading would wait for a writer.
-  wl_spawn "$WL_DIR/bin/wl-pointer-device" "$width" "$height" <>"$WL_DIR/pointer.in" >"$WL_DIR/pointer.log" 2>&1
-  exec {WL_POINTER_FD}>"$WL_DIR/pointer.in"
-  WL_POINTER_SEQ=0
-  wait_for 10 "the virtual pointer on the seat" _wl_seat_has_pointer
-  # Its absolute positions span HEADLESS-1 alone, in device pixels.
-  wl_run swaymsg input type:pointer map_to_output "$WL_OUTPUT" >/dev/null ||
-    fail "could not map the pointer to $WL_OUTPUT"
-  # Park the pointer in the bottom-right corner: sway draws the cursor into
-  # the output (and into every screenshot); the checks leave that corner out.
-  wl_pointer_to $((width - 1)) $((height - 1))
-  e2e_log "Wayland desktop $WL_DISPLAY ready (${width}x${height} scale $WL_SCALE at x $WL_OUTPUT_X, user $WL_USER)"
 }
 
-_wl_output_count() { wl_run swaymsg -t get_outputs | jq length; }
-
-# _wl_add_left_output: HEADLESS-2, 1920x1080 in a plain colour, at the
-# layout's origin, HEADLESS-1 to its right, and the focus (where sway opens
-# windows) back on HEADLESS-1.
-_wl_add_left_output() {
-  wl_run swaymsg create_output >/dev/null || fail "sway made no second output"
-  wait_for 5 "the second output" test "$(_wl_output_count)" -ge 2
-  WL_OUTPUT_X=1920
-  if ! { wl_run swaymsg output HEADLESS-2 mode 1920x1080 position 0 0 scale 1 &&
-    wl_run swaymsg output "$WL_OUTPUT" position "$WL_OUTPUT_X" 0 &&
-    wl_run swaymsg output HEADLESS-2 bg "$WL_LEFT_COLOUR" solid_color &&
-    wl_run swaymsg focus output "$WL_OUTPUT"; } >/dev/null; then
-    fail "could not lay out the two outputs"
-  fi
+# _wl_start_pointer W H [SCALE]: the pointer helper over W x H, fed through a FIFO.
+_wl_start_pointer() {
+  mkfifo -m 644 "$WL_DIR/pointer.in"
+  # Opened read-write: opening a FIFO only for reading would wait for a writer.
+  wl_spawn "$WL_DIR/bin/wl-pointer-device" "$@" <>"$WL_DIR/pointer.in" >"$WL_DIR/pointer.log" 2>&1
+  exec {WL_POINTER_FD}>"$WL_DIR/pointer.in"
+  WL_POINTER_SEQ=0
 }
 
 # wl_grant_screenshot: the permission a user gives the portal once ("allow

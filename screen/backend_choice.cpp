@@ -1,5 +1,7 @@
 #include "screen/backend_choice.h"
 
+#include "screen/fallback_capture.h"
+#include "screen/kwin_screenshot_capture.h"
 #include "screen/portal_capture.h"
 #include "screen/qt_grab_capture.h"
 #include "screen/wlr_screencopy_capture.h"
@@ -41,6 +43,13 @@ struct NamedBackend {
     Opener open;
 };
 const NamedBackend kBackends[] = {
+    {"kwin",
+     [](const CaptureSession& session) -> std::unique_ptr<IScreenCapture> {
+         if (!session.kwinScreenshot) {
+             return nullptr;
+         }
+         return std::make_unique<KWinScreenshotCapture>();
+     }},
     {"wlr-screencopy", openWlrScreencopy},
     {"portal", [](const CaptureSession&) { return std::make_unique<PortalCapture>(); }},
     {"x11-shm", openX11Shm},
@@ -72,6 +81,10 @@ CaptureSession CaptureSession::current() {
     session.sessionType = qEnvironmentVariable("XDG_SESSION_TYPE");
     session.sharedMemoryOff = qEnvironmentVariableIsSet("QT_X11_NO_MITSHM");
     session.forcedBackend = qEnvironmentVariable("ZENTRIM_CAPTURE_BACKEND").trimmed();
+    // Asked only on Wayland: KWin names outputs as Qt's wayland platform does.
+    session.kwinScreenshot =
+        sessionKind(session.qtPlatform, session.sessionType) == SessionKind::Wayland &&
+        KWinScreenshotCapture::reachable(QDBusConnection::sessionBus());
     return session;
 }
 
@@ -98,10 +111,15 @@ std::unique_ptr<IScreenCapture> chooseScreenCapture(const CaptureSession& sessio
             return capture;
         }
     }
+    if (session.kwinScreenshot) {
+        // KWin refuses a program its installed menu entry does not name (a
+        // build tree's): then the portal copies, for the rest of the run.
+        return std::make_unique<FallbackCapture>(std::make_unique<KWinScreenshotCapture>(),
+                                                 std::make_unique<PortalCapture>());
+    }
     if (session.wantsPortal()) {
         // Compositors' own protocols first, fastest first: they hand the
         // pixels over in memory, where the portal writes and reads a file.
-        // (KDE Plasma's screenshot interface belongs before wlroots'.)
         if (auto wlr = openWlrScreencopy(session)) {
             return wlr;
         }

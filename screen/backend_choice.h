@@ -21,6 +21,7 @@ struct CaptureSession {
     QString sessionType;          // $XDG_SESSION_TYPE: "x11", "wayland" or empty
     bool sharedMemoryOff = false; // $QT_X11_NO_MITSHM is set: no MIT-SHM
     QString forcedBackend;        // $ZENTRIM_CAPTURE_BACKEND: a backend's name, or empty
+    bool kwinScreenshot = false;  // KWin's screenshot service is on the session bus
 
     static CaptureSession current();
 
@@ -35,14 +36,12 @@ struct CaptureSession {
     bool onWayland() const;
 };
 
-// The names $ZENTRIM_CAPTURE_BACKEND accepts, as the backends report them.
-QStringList forcibleCaptureBackends();
-
 // The backend for `session`: the one it forces when that one can work here
-// (otherwise a warning, and the usual choice); on Wayland the compositor's
-// own protocol where it offers one, else the desktop portal; on X11 shared
-// memory. Falls back to Qt's own grab, which fails with a message where Qt
-// cannot read the screen.
+// (otherwise a warning, and the usual choice); on Wayland KWin's own
+// screenshot where KWin offers it (with the portal behind it for when KWin
+// refuses this program), else the compositor's screencopy where it offers
+// one, else the desktop portal; on X11 shared memory. Falls back to Qt's own
+// grab, which fails with a message where Qt cannot read the screen.
 std::unique_ptr<IScreenCapture> chooseScreenCapture(const CaptureSession& session);
 
 } // namespace zs

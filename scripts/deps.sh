@@ -58,6 +58,9 @@ TEST_PACKAGES=(
   # (the wlr portal backend will not start without it) and the screenshot
   # portal (the gtk backend provides the access check the portal needs).
   sway swaybg grim wl-clipboard jq
+  # The KDE Plasma desktop (e2e/kwin.sh): KWin alone, headless; its own
+  # screenshot interface needs no portal.
+  kwin-wayland
   dbus-daemon dbus-bin pipewire
   xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk
   # The sanitized build and the fuzz targets (clang, its sanitizer and

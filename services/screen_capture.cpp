@@ -24,6 +24,12 @@ CaptureResult CaptureResult::failed(QString reason) {
     return result;
 }
 
+CaptureResult CaptureResult::unavailable(QString reason) {
+    CaptureResult result = failed(std::move(reason));
+    result.m_unavailable = true;
+    return result;
+}
+
 bool waitUntil(IEventPump& pump, double timeoutSeconds, const std::function<bool()>& done) {
     // Short slices: the pump may wait the whole slice even when an event
     // arrives early.

@@ -22,14 +22,21 @@ public:
     // `reason`: one sentence for the user that names what failed ("The X
     // server refused the screen copy (BadMatch).").
     static CaptureResult failed(QString reason);
+    // A failure of the backend as a whole rather than of one copy: the
+    // compositor lacks the interface, or refuses this program for good. A
+    // chain of backends (screen/fallback_capture.h) moves on to the next one;
+    // shown alone it reads like any other failure.
+    static CaptureResult unavailable(QString reason);
 
     bool ok() const { return !m_image.isNull(); }
+    bool backendUnavailable() const { return m_unavailable; }
     const QImage& image() const { return m_image; }
     const QString& failure() const { return m_failure; }
 
 private:
     QImage m_image;
     QString m_failure;
+    bool m_unavailable = false;
 };
 
 // One way of copying the primary screen.

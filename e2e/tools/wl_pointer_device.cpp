@@ -1,12 +1,19 @@
-// wl-pointer-device WIDTH HEIGHT: a mouse for a headless wlroots compositor.
+// wl-pointer-device WIDTH HEIGHT [SCALE]: a mouse for a headless compositor.
 //
 // A compositor started without input devices advertises no pointer on its
 // seat, so clients never bind wl_pointer and nothing can click them. This
-// helper creates one virtual pointer (zwlr_virtual_pointer_manager_v1,
-// version 1) on the default seat and then moves and clicks it as told, one
-// command a line on standard input:
+// helper creates one virtual pointer on the default seat: on wlroots
+// compositors through zwlr_virtual_pointer_manager_v1 (version 1), on KWin,
+// which lacks that, through its fake input device (org_kde_kwin_fake_input,
+// version 3 or later; KWin offers it to clients its .desktop file allows, or
+// to any when started with KWIN_WAYLAND_NO_PERMISSION_CHECKS=1). It then
+// moves and clicks it as told, one command a line on standard input:
 //
-//   move X Y         to output pixel X,Y (absolute, within WIDTH x HEIGHT)
+//   move X Y         to X,Y within WIDTH x HEIGHT: output pixels on wlroots
+//                    (the one output); on KWin the desktop's device pixels,
+//                    SCALE (1 by default) to one logical pixel, sent as the
+//                    pixel's top-left corner (Qt rounds a pointer position:
+//                    the pixel's middle would land on the next one)
 //   press [BUTTON]   BUTTON 1 (left, the default), 2 (middle) or 3 (right)
 //   release [BUTTON]
 //
@@ -16,7 +23,7 @@
 // N-th command, and "error N ..." for one it could not read. It ends at the
 // end of its input, on SIGTERM, or when the compositor goes away.
 //
-// The two interfaces are declared here by hand: only the requests made here
+// The interfaces are declared here by hand: only the requests made here
 // need the right opcodes and signatures.
 
 #include <wayland-client.h>
@@ -53,6 +60,16 @@ static const wl_message pointerRequests[] = {
 };
 const wl_interface zwlr_virtual_pointer_v1_interface = {"zwlr_virtual_pointer_v1", 1, 9,
                                                         pointerRequests,           0, nullptr};
+
+static const wl_message fakeInputRequests[] = {
+    {"authenticate", "ss", noTypes}, {"pointer_motion", "ff", noTypes},
+    {"button", "uu", noTypes},       {"axis", "uf", noTypes},
+    {"touch_down", "2uff", noTypes}, {"touch_motion", "2uff", noTypes},
+    {"touch_up", "2u", noTypes},     {"touch_cancel", "2", nullptr},
+    {"touch_frame", "2", nullptr},   {"pointer_motion_absolute", "3ff", noTypes},
+};
+const wl_interface org_kde_kwin_fake_input_interface = {"org_kde_kwin_fake_input", 3, 10,
+                                                        fakeInputRequests,         0, nullptr};
 }
 
 namespace {
@@ -65,20 +82,31 @@ enum PointerRequest : uint32_t {
     kFrame = 4,
     kPointerDestroy = 8
 };
+enum FakeInputRequest : uint32_t {
+    kAuthenticate = 0,
+    kFakeButton = 2,
+    kFakeMotionAbsolute = 9,
+};
+constexpr uint32_t kFakeInputVersion = 3; // pointer_motion_absolute
 
 // Linux input event codes of the three buttons.
 constexpr uint32_t kButtonCodes[] = {0x110, 0x112, 0x111}; // BTN_LEFT, BTN_MIDDLE, BTN_RIGHT
 
 struct Globals {
     wl_proxy* manager = nullptr;
+    wl_proxy* fakeInput = nullptr;
 };
 
 void onGlobal(void* data, wl_registry* registry, uint32_t name, const char* interface,
-              uint32_t /*version*/) {
+              uint32_t version) {
     auto* globals = static_cast<Globals*>(data);
     if (std::strcmp(interface, zwlr_virtual_pointer_manager_v1_interface.name) == 0) {
         globals->manager = static_cast<wl_proxy*>(
             wl_registry_bind(registry, name, &zwlr_virtual_pointer_manager_v1_interface, 1));
+    } else if (std::strcmp(interface, org_kde_kwin_fake_input_interface.name) == 0 &&
+               version >= kFakeInputVersion) {
+        globals->fakeInput = static_cast<wl_proxy*>(wl_registry_bind(
+            registry, name, &org_kde_kwin_fake_input_interface, kFakeInputVersion));
     }
 }
 
@@ -99,8 +127,11 @@ uint32_t nowMs() {
 
 class Pointer {
 public:
-    Pointer(wl_proxy* pointer, uint32_t width, uint32_t height)
-        : m_pointer(pointer), m_width(width), m_height(height) {}
+    // `pointer`: a zwlr_virtual_pointer_v1, or with `fakeInput` an
+    // org_kde_kwin_fake_input.
+    Pointer(wl_proxy* pointer, bool fakeInput, uint32_t width, uint32_t height, long scale)
+        : m_pointer(pointer), m_fakeInput(fakeInput), m_width(width), m_height(height),
+          m_scale(double(scale)) {}
 
     // Carries out one command line; false when it cannot be read.
     bool run(const std::string& line) {
@@ -112,8 +143,16 @@ public:
             if (a < 0 || b < 0 || a >= long(m_width) || b >= long(m_height)) {
                 return false;
             }
-            wl_proxy_marshal(m_pointer, kMotionAbsolute, nowMs(), uint32_t(a), uint32_t(b), m_width,
-                             m_height);
+            if (m_fakeInput) {
+                // KWin's logical coordinates; a half at scale 2 is exact in
+                // wl_fixed (1/256).
+                wl_proxy_marshal(m_pointer, kFakeMotionAbsolute,
+                                 wl_fixed_from_double(double(a) / m_scale),
+                                 wl_fixed_from_double(double(b) / m_scale));
+            } else {
+                wl_proxy_marshal(m_pointer, kMotionAbsolute, nowMs(), uint32_t(a), uint32_t(b),
+                                 m_width, m_height);
+            }
         } else if (n >= 1 &&
                    (std::strcmp(verb, "press") == 0 || std::strcmp(verb, "release") == 0)) {
             const long button = n >= 2 ? a : 1;
@@ -121,27 +160,38 @@ public:
                 return false;
             }
             const uint32_t state = verb[0] == 'p' ? 1 : 0; // pressed, released
-            wl_proxy_marshal(m_pointer, kButton, nowMs(), kButtonCodes[button - 1], state);
+            if (m_fakeInput) {
+                wl_proxy_marshal(m_pointer, kFakeButton, kButtonCodes[button - 1], state);
+            } else {
+                wl_proxy_marshal(m_pointer, kButton, nowMs(), kButtonCodes[button - 1], state);
+            }
         } else {
             return false;
         }
-        wl_proxy_marshal(m_pointer, kFrame);
+        // KWin ends each fake event's frame itself.
+        if (!m_fakeInput) {
+            wl_proxy_marshal(m_pointer, kFrame);
+        }
         return true;
     }
 
 private:
     wl_proxy* m_pointer;
+    bool m_fakeInput;
     uint32_t m_width;
     uint32_t m_height;
+    double m_scale;
 };
 
 } // namespace
 
 int main(int argc, char** argv) {
-    const long width = argc == 3 ? std::strtol(argv[1], nullptr, 10) : 0;
-    const long height = argc == 3 ? std::strtol(argv[2], nullptr, 10) : 0;
-    if (width <= 0 || height <= 0) {
-        std::fprintf(stderr, "usage: wl-pointer-device WIDTH HEIGHT\n");
+    const bool argsOk = argc == 3 || argc == 4;
+    const long width = argsOk ? std::strtol(argv[1], nullptr, 10) : 0;
+    const long height = argsOk ? std::strtol(argv[2], nullptr, 10) : 0;
+    const long scale = argc == 4 ? std::strtol(argv[3], nullptr, 10) : 1;
+    if (width <= 0 || height <= 0 || scale < 1 || scale > 4) {
+        std::fprintf(stderr, "usage: wl-pointer-device WIDTH HEIGHT [SCALE]\n");
         return 2;
     }
     wl_display* display = wl_display_connect(nullptr);
@@ -153,23 +203,33 @@ int main(int argc, char** argv) {
     wl_registry* registry = wl_display_get_registry(display);
     wl_registry_add_listener(registry, &registryListener, &globals);
     wl_display_roundtrip(display);
-    if (globals.manager == nullptr) {
+    const bool fakeInput = globals.manager == nullptr && globals.fakeInput != nullptr;
+    if (globals.manager == nullptr && globals.fakeInput == nullptr) {
         std::fprintf(stderr, "wl-pointer-device: the compositor offers no virtual pointers\n");
         wl_registry_destroy(registry);
         wl_display_disconnect(display);
         return 1;
     }
-    // A null seat: the compositor's default one.
-    wl_proxy* proxy =
-        wl_proxy_marshal_constructor(globals.manager, kCreateVirtualPointer,
-                                     &zwlr_virtual_pointer_v1_interface, nullptr, nullptr);
+    wl_proxy* proxy = nullptr;
+    if (fakeInput) {
+        // The device exists from the bind; it moves once authenticated.
+        proxy = globals.fakeInput;
+        wl_proxy_marshal(proxy, kAuthenticate, "wl-pointer-device", "end-to-end tests");
+    } else {
+        // A null seat: the compositor's default one.
+        proxy = wl_proxy_marshal_constructor(globals.manager, kCreateVirtualPointer,
+                                             &zwlr_virtual_pointer_v1_interface, nullptr, nullptr);
+        if (globals.fakeInput != nullptr) {
+            wl_proxy_destroy(globals.fakeInput);
+        }
+    }
     wl_display_roundtrip(display);
     std::printf("ready\n");
     std::fflush(stdout);
 
     std::signal(SIGTERM, onSignal);
     std::signal(SIGINT, onSignal);
-    Pointer pointer(proxy, uint32_t(width), uint32_t(height));
+    Pointer pointer(proxy, fakeInput, uint32_t(width), uint32_t(height), scale);
     std::string pending;
     long count = 0;
     pollfd fds[2] = {{wl_display_get_fd(display), POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
@@ -212,10 +272,15 @@ int main(int argc, char** argv) {
             std::fflush(stdout);
         }
     }
-    wl_proxy_marshal(proxy, kPointerDestroy);
-    wl_proxy_destroy(proxy);
-    wl_proxy_marshal(globals.manager, kManagerDestroy);
-    wl_proxy_destroy(globals.manager);
+    if (fakeInput) {
+        // Version 3 has no destructor request: disconnecting removes the device.
+        wl_proxy_destroy(proxy);
+    } else {
+        wl_proxy_marshal(proxy, kPointerDestroy);
+        wl_proxy_destroy(proxy);
+        wl_proxy_marshal(globals.manager, kManagerDestroy);
+        wl_proxy_destroy(globals.manager);
+    }
     wl_registry_destroy(registry);
     wl_display_flush(display);
     wl_display_disconnect(display);

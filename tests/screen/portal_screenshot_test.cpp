@@ -2,6 +2,7 @@
 #include "screen/portal_capture.h"
 #include "screen/portal_screenshot.h"
 #include "services/qt/qt_services.h"
+#include "tests/support/private_bus.h"
 
 #include <gtest/gtest.h>
 
@@ -178,46 +179,8 @@ private:
     QString m_path;
 };
 
-// A dbus-daemon of our own, without service activation, so that no real
-// portal is started by a call.
-class PortalOnPrivateBus : public ::testing::Test {
+class PortalOnPrivateBus : public test::PrivateBusTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(m_dir.isValid());
-        const QString config = m_dir.filePath("bus.conf");
-        QFile f(config);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(
-            "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
-            "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-            "<busconfig><type>session</type><listen>unix:dir=" +
-            QFile::encodeName(m_dir.path()) +
-            "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
-            "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
-            "<allow own=\"*\"/></policy></busconfig>\n");
-        f.close();
-        m_daemon.start("dbus-daemon",
-                       {"--config-file=" + config, "--nofork", "--print-address=1", "--nopidfile"});
-        if (!m_daemon.waitForStarted(5000)) {
-            GTEST_SKIP() << "dbus-daemon is not installed";
-        }
-        ASSERT_TRUE(m_daemon.waitForReadyRead(5000));
-        m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
-        ASSERT_FALSE(m_address.isEmpty());
-        static int n = 0;
-        m_clientName = QString("portal-test-client-%1").arg(++n);
-        m_serverName = QString("portal-test-server-%1").arg(n);
-    }
-    void TearDown() override {
-        QDBusConnection::disconnectFromBus(m_clientName);
-        QDBusConnection::disconnectFromBus(m_serverName);
-        m_daemon.terminate();
-        m_daemon.waitForFinished(3000);
-    }
-
-    QDBusConnection client() { return QDBusConnection::connectToBus(m_address, m_clientName); }
-    QDBusConnection server() { return QDBusConnection::connectToBus(m_address, m_serverName); }
-
     // Registers `portal` as the desktop portal on the server connection.
     void publish(FakePortal& portal, bool withInterface = true) {
         QDBusConnection bus = server();
@@ -239,9 +202,6 @@ protected:
         return path;
     }
 
-    QTemporaryDir m_dir;
-    QProcess m_daemon;
-    QString m_address, m_clientName, m_serverName;
     QtEventPump m_pump;
 };
 
