@@ -36,6 +36,9 @@ struct CaptureSession {
     bool onWayland() const;
 };
 
+// The names $ZENTRIM_CAPTURE_BACKEND accepts, as the backends report them.
+QStringList forcibleCaptureBackends();
+
 // The backend for `session`: the one it forces when that one can work here
 // (otherwise a warning, and the usual choice); on Wayland KWin's own
 // screenshot where KWin offers it (with the portal behind it for when KWin
