@@ -200,7 +200,9 @@ TEST(ChooseScreenCapture, KWinFirstWhereItOffersItsScreenshotOrWhenNamed) {
     const Case cases[] = {
         {"wayland", true, "", "kwin"},
         {"wayland", false, "", "portal"},
-        {"wayland", false, "kwin", "kwin"},
+        {"wayland", true, "kwin", "kwin"},
+        {"wayland", true, "portal", "portal"}, // named: KWin passed over
+        {"wayland", false, "kwin", "portal"},  // named but unreachable: the usual choice
     };
     for (const Case& c : cases) {
         CaptureSession session;
