@@ -222,9 +222,12 @@ step_metadata() {
   for key in Type Name GenericName Comment Exec Icon Categories Keywords; do
     [[ -n $(desktop_value "$key") ]] || problem "the menu entry has no $key"
   done
-  local exec icon
+  local exec program icon
   exec=$(desktop_value Exec)
-  [[ -x $ROOT/usr/bin/${exec%% *} ]] || problem "Exec=$exec names no installed program"
+  # The installed entry names the program by its full path (KWin lends its
+  # screenshot only to the binary the entry names).
+  program=${exec%% *}
+  [[ $program == /* && -x $ROOT$program ]] || problem "Exec=$exec names no installed program by its path"
   icon=$(desktop_value Icon)
   [[ -n $(find "$ROOT/usr/share/icons/hicolor" -name "$icon.png") ]] || problem "Icon=$icon names no installed icon"
   local word
@@ -243,7 +246,7 @@ step_metadata() {
     [[ ${metainfo##*/} == "$id.metainfo.xml" ]] || problem "$metainfo does not carry its id '$id'"
     [[ $(xml_value "$ROOT/$metainfo" launchable) == "${DESKTOP##*/}" ]] ||
       problem "the metadata's launchable is not ${DESKTOP##*/}"
-    [[ $(xml_value "$ROOT/$metainfo" binary) == "${exec%% *}" ]] || problem "the metadata provides no binary '${exec%% *}'"
+    [[ $(xml_value "$ROOT/$metainfo" binary) == "${program##*/}" ]] || problem "the metadata provides no binary '${program##*/}'"
     [[ $(xml_value "$ROOT/$metainfo" image) == https://*.png ]] || problem "the screenshot is not an https URL of a PNG"
     grep -q '<content_rating type="oars-1.1"' "$ROOT/$metainfo" || problem "no OARS content rating"
     grep -q '<description>' "$ROOT/$metainfo" || problem "no description"
