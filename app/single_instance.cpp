@@ -28,7 +28,7 @@ public:
     explicit ApplicationAdaptor(SingleInstance* owner)
         : QDBusAbstractAdaptor(owner), m_owner(*owner) {}
 
-public Q_SLOTS:
+public Q_SLOTS: // NOLINT(readability-redundant-access-specifiers): moc needs the slots section
     void Activate(const QVariantMap& platformData) { pass({}, platformData); }
     void Open(const QStringList& uris, const QVariantMap& platformData) {
         // One picture at a time: the surface shows one.
