@@ -219,12 +219,17 @@ default_floating_border none
 focus_follows_mouse no
 EOF
   chmod 644 "$WL_DIR/sway.conf"
+  # The portal backends this desktop may use, whatever else is installed:
+  # the wlr one for screenshots, the gtk one for the access check.
+  mkdir -p "$WL_DIR/portals"
+  cp /usr/share/xdg-desktop-portal/portals/{wlr,gtk}.portal "$WL_DIR/portals/"
+  chmod -R a+rX "$WL_DIR/portals"
 
   WL_ENV=(HOME="$WL_DIR/home" XDG_RUNTIME_DIR="$WL_DIR/runtime" PATH=/usr/local/bin:/usr/bin:/bin
     LANG=C.UTF-8 DBUS_SESSION_BUS_ADDRESS="unix:path=$WL_DIR/runtime/bus"
     XDG_CURRENT_DESKTOP=sway XDG_SESSION_TYPE=wayland NO_AT_BRIDGE=1
     XDG_CONFIG_HOME="$WL_DIR/home/.config" XDG_DATA_HOME="$WL_DIR/home/.local/share"
-    XDG_CACHE_HOME="$WL_DIR/home/.cache")
+    XDG_CACHE_HOME="$WL_DIR/home/.cache" XDG_DESKTOP_PORTAL_DIR="$WL_DIR/portals")
 
   # The session leader (e2e/wayland-session.sh) makes the mounts decided
   # above, in a mount namespace of its own, and starts the bus, PipeWire and
@@ -259,7 +264,8 @@ EOF
   WL_ENV+=(WAYLAND_DISPLAY="$WL_DISPLAY" SWAYSOCK="$socket")
   wait_for 10 "sway to answer on its socket" _wl_sway_answers
   # D-Bus-started services (the portal and its backends) must find sway.
-  wl_activation_env WAYLAND_DISPLAY="$WL_DISPLAY" XDG_CURRENT_DESKTOP=sway NO_AT_BRIDGE=1
+  wl_activation_env WAYLAND_DISPLAY="$WL_DISPLAY" XDG_CURRENT_DESKTOP=sway NO_AT_BRIDGE=1 \
+    XDG_DESKTOP_PORTAL_DIR="$WL_DIR/portals"
 
   mkfifo -m 644 "$WL_DIR/pointer.in"
   # Opened read-write: opening a FIFO only for reading would wait for a writer.
