@@ -5,7 +5,8 @@
 # portal with GNOME's backend, run as the Wayland desktop's unprivileged
 # user, and the program on it. A scenario asks for it with
 # E2E_DESKTOP=gnome at its top level (and GN_MONITORS, the virtual
-# monitors' sizes, default "1920x1080"); run-scenario.sh then sources this
+# monitors' sizes, default "1920x1080", or two of E2E_SCREEN_W x
+# E2E_SCREEN_H side by side); run-scenario.sh then sources this
 # file and calls gn_start_desktop. It reuses e2e/wayland.sh for running
 # things as the desktop's user (wl_run, wl_spawn), the program (wl_app_start),
 # the pointer commands (wl_pointer_to, wl_click, wl_drag: here carried out by
@@ -31,7 +32,8 @@
 #                             is measured: gn_app_launch)
 #   gn_window_state           "maximized minimized" of the program's window
 #                             (0 or 1 each)
-#   gn_app_launch [ARGS...]   wl_app_start, gn_app_window, start panel painted
+#   gn_app_launch [ARGS...]   wl_app_start (logging the capture backend),
+#                             gn_app_window, start panel painted
 #   gn_clipboard_types        the clipboard's MIME types, one per line
 #   gn_clipboard_save TYPE FILE  the clipboard's data of TYPE into FILE
 #   gn_clipboard_is_pattern TYPE X Y W H
@@ -42,6 +44,7 @@
 e2e_use wayland
 
 GN_MONITORS=${GN_MONITORS:-1920x1080}
+GN_SCALE=1 # the primary monitor's scale (a whole number), set by gn_apply_layout
 GN_SHOTS= # where the shell writes the harness's screenshots (the user's)
 
 # Qt draws its own decoration on GNOME (mutter offers no server-side one):
@@ -58,15 +61,18 @@ gn_tool_path() {
   realpath "$tool"
 }
 
-# _gn_settings FILE: the desktop's settings (GSettings' keyfile backend, so
-# that nothing reaches the host's dconf): the pattern as wallpaper, one to
-# one; no animations (a minimised window is gone at once); no welcome tour.
+# _gn_settings OPTIONS: the desktop's settings (GSettings' keyfile backend,
+# so that nothing reaches the host's dconf): the background picture one to
+# one (OPTIONS stretched, which at scale 2 too fills the monitor with the
+# picture of its own size, or spanned); no animations (a minimised window is
+# gone at once); no welcome tour, no notification banners (the shell
+# announces that it cannot lock the screen).
 _gn_settings() {
   cat <<EOF
 [org/gnome/desktop/background]
 picture-uri='file://$WL_DIR/background.png'
 picture-uri-dark='file://$WL_DIR/background.png'
-picture-options='centered'
+picture-options='$1'
 
 [org/gnome/desktop/interface]
 enable-animations=false
@@ -79,6 +85,9 @@ idle-delay=uint32 0
 
 [org/gnome/desktop/screensaver]
 lock-enabled=false
+
+[org/gnome/desktop/notifications]
+show-banners=false
 EOF
 }
 
@@ -112,6 +121,7 @@ gn_start_desktop() {
   chmod 700 "$WL_DIR/runtime"
   chmod 1777 "$WL_DIR/tmp"
   cp "$tool" "$WL_DIR/bin/gnome-pointer"
+  [[ ! -x ${tool%/*}/qt-screens ]] || cp "${tool%/*}/qt-screens" "$WL_DIR/bin/"
   if [[ -n ${APP:-} ]]; then
     cp "$APP" "$WL_DIR/bin/"
     WL_APP=$WL_DIR/bin/$(basename "$APP")
@@ -123,10 +133,18 @@ gn_start_desktop() {
   WL_PRIVATE_TMP=1 WL_TMP=$WL_DIR/tmp WL_OUTPUT=Meta-0
   GN_SHOTS=$WL_DIR/home/.harness
   mkdir -p "$GN_SHOTS"
-  local first=${GN_MONITORS%% *}
-  "$IM_CONVERT" "$(e2e_pattern_file)" -background black -gravity center \
-    -extent "$first" "PNG24:$WL_DIR/background.png"
-  _gn_settings >"$WL_DIR/home/.config/glib-2.0/settings/keyfile"
+  local options=stretched
+  if [[ $GN_MONITORS == *" "* ]]; then
+    # Two monitors: one picture across both, the pattern's negative on the
+    # left and the pattern on the right, so that a copy of the wrong monitor
+    # (or of both) cannot pass for the pattern.
+    options=spanned
+    "$IM_CONVERT" \( "$(e2e_pattern_file)" -negate \) "$(e2e_pattern_file)" +append \
+      "PNG24:$WL_DIR/background.png"
+  else
+    cp "$(e2e_pattern_file)" "$WL_DIR/background.png"
+  fi
+  _gn_settings "$options" >"$WL_DIR/home/.config/glib-2.0/settings/keyfile"
   _gn_portal_dir
   chown -R "$WL_USER:" "$WL_DIR/runtime" "$WL_DIR/home"
   chmod 711 "$E2E_TMP" "$WL_DIR"
@@ -163,25 +181,106 @@ gn_start_desktop() {
   gn_eval 'Main.overview.hide(); Main.panel.hide(); ""' >/dev/null
 
   mkfifo -m 644 "$WL_DIR/pointer.in"
-  wl_spawn "$WL_DIR/bin/gnome-pointer" "$WL_OUTPUT" <>"$WL_DIR/pointer.in" >"$WL_DIR/pointer.log" 2>&1
-  exec {WL_POINTER_FD}>"$WL_DIR/pointer.in"
-  WL_POINTER_SEQ=0
-  wait_for 10 "the remote-desktop pointer" grep -qx ready "$WL_DIR/pointer.log"
-  # The pointer is drawn into every screenshot: park it in the bottom-right
-  # corner, which the checks leave out.
-  gn_park_pointer
+  _gn_start_pointer
   wait_for 10 "the wallpaper to fill the screen" _gn_screen_is_background
   e2e_log "GNOME desktop ready ($GN_MONITORS, user $WL_USER)"
 }
 
 _gn_started() { [[ $(gn_eval 'Main.layoutManager._startingUp ? "no" : "yes"') == yes ]]; }
 
-# gn_park_pointer: the pointer to the bottom-right corner of the primary
-# monitor (the one the pointer helper records).
+# _gn_start_pointer: (re)starts the pointer helper on WL_OUTPUT (GNOME's
+# primary monitor) and parks the pointer in that monitor's bottom-right
+# corner: it is drawn into every screenshot, and the checks leave that
+# corner out.
+GN_POINTER_PID=
+GN_POINTER_ORIGIN="0 0" # the recorded monitor's top-left, stage coordinates
+_gn_start_pointer() {
+  if [[ -n $WL_POINTER_FD ]]; then
+    exec {WL_POINTER_FD}>&-
+    WL_POINTER_FD=
+  fi
+  _stop_pid "$GN_POINTER_PID"
+  wl_spawn "$WL_DIR/bin/gnome-pointer" "$WL_OUTPUT" <>"$WL_DIR/pointer.in" >"$WL_DIR/pointer.log" 2>&1
+  GN_POINTER_PID=$WL_SPAWNED
+  exec {WL_POINTER_FD}>"$WL_DIR/pointer.in"
+  WL_POINTER_SEQ=0
+  wait_for 10 "the remote-desktop pointer" grep -qx ready "$WL_DIR/pointer.log"
+  local connector x y scale
+  while read -r connector x y scale _; do
+    [[ $connector == "$WL_OUTPUT" ]] && GN_POINTER_ORIGIN="$x $y"
+  done < <(gn_logical_monitors)
+  gn_park_pointer
+}
+
 gn_park_pointer() {
   local w h
   read -r w h < <(gn_primary_size)
   wl_pointer_to $((w - 1)) $((h - 1))
+}
+
+# gn_at X Y: stage coordinates as the pointer helper takes them (device
+# pixels of its monitor).
+gn_at() {
+  local ox oy
+  read -r ox oy <<<"$GN_POINTER_ORIGIN"
+  echo $(($1 - ox)) $(($2 - oy))
+}
+
+# gn_logical_monitors: "CONNECTOR X Y SCALE PRIMARY" per monitor, as
+# org.gnome.Mutter.DisplayConfig has them (stage coordinates: this mutter
+# lays monitors out in device pixels).
+gn_logical_monitors() {
+  wl_run gdbus call --session -d org.gnome.Mutter.DisplayConfig -o /org/gnome/Mutter/DisplayConfig \
+    -m org.gnome.Mutter.DisplayConfig.GetCurrentState |
+    grep -oP "\((-?\d+), (-?\d+), ([\d.]+), (uint32 )?\d+, (true|false), \[\('[^']+'" |
+    sed -E "s/^\((-?[0-9]+), (-?[0-9]+), ([0-9.]+), (uint32 )?[0-9]+, (true|false), \[\('([^']+)'/\6 \1 \2 \3 \5/"
+}
+
+# gn_apply_layout CONNECTOR:X:Y:SCALE[:primary]... (SCALE as 1.0 or 2.0):
+# lays the monitors out
+# (each in its current mode) through DisplayConfig, waits until the shell
+# shows it, and restarts the pointer helper on the new primary monitor.
+gn_apply_layout() {
+  local state serial spec connector x y scale primary mode logical=() primary_connector=
+  state=$(wl_run gdbus call --session -d org.gnome.Mutter.DisplayConfig -o /org/gnome/Mutter/DisplayConfig \
+    -m org.gnome.Mutter.DisplayConfig.GetCurrentState) || fail "DisplayConfig does not answer"
+  serial=$(grep -oP '^\(uint32 \K\d+' <<<"$state")
+  for spec; do
+    IFS=: read -r connector x y scale primary <<<"$spec"
+    mode=$(grep -oP "\('$connector', [^)]*\), \[\('\K[^']+" <<<"$state") ||
+      fail "DisplayConfig has no monitor $connector"
+    [[ $primary == primary ]] && primary=true primary_connector=$connector || primary=false
+    logical+=("($x, $y, $scale, uint32 0, $primary, [('$connector', '$mode', @a{sv} {})])")
+  done
+  local IFS=,
+  wl_run gdbus call --session -d org.gnome.Mutter.DisplayConfig -o /org/gnome/Mutter/DisplayConfig \
+    -m org.gnome.Mutter.DisplayConfig.ApplyMonitorsConfig "$serial" 1 "[${logical[*]}]" '@a{sv} {}' \
+    >/dev/null || fail "DisplayConfig refused the layout ${logical[*]}"
+  unset IFS
+  wait_for 10 "the shell to take the layout $*" _gn_layout_is "$@"
+  [[ -z $primary_connector ]] || WL_OUTPUT=$primary_connector
+  for spec; do
+    IFS=: read -r connector x y scale primary <<<"$spec"
+    [[ $connector != "$WL_OUTPUT" ]] || GN_SCALE=${scale%.*}
+  done
+  _gn_start_pointer
+  e2e_log "monitors: $(gn_logical_monitors | tr '\n' ';')"
+}
+
+_gn_layout_is() {
+  local spec connector x y scale primary want have
+  have=$(gn_logical_monitors)
+  for spec; do
+    IFS=: read -r connector x y scale primary <<<"$spec"
+    [[ $primary == primary ]] && primary=true || primary=false
+    want="$connector $x $y $scale $primary"
+    grep -qxF "$want" <<<"$have" || return 1
+  done
+}
+
+# gn_qt_primary: "NAME X Y W H RATIO" of the screen Qt calls primary here.
+gn_qt_primary() {
+  wl_run QT_QPA_PLATFORM=wayland "$WL_DIR/bin/qt-screens" | head -n 1 | sed 's/^\*//'
 }
 
 # gn_eval JS: the string JS evaluates to (the shell's answer without its
@@ -205,7 +304,13 @@ gn_screenshot() {
   local out=$1 name reply
   shift
   name=$GN_SHOTS/shot-$RANDOM.png
-  if (($# == 4)); then
+  if (($# == 4)) && ((GN_SCALE > 1)); then
+    # The shell paints an area at the monitor's scale on top of the stage's,
+    # which here is already in device pixels: cut it from the whole screen.
+    gn_screenshot "$E2E_TMP/whole.png" || return 1
+    "$IM_CONVERT" "$E2E_TMP/whole.png" -crop "${3}x${4}+${1}+${2}" +repage "PNG24:$out"
+    return
+  elif (($# == 4)); then
     reply=$(wl_run gdbus call --session -d org.gnome.Shell -o /org/gnome/Shell/Screenshot \
       -m org.gnome.Shell.Screenshot.ScreenshotArea "$@" false "$name" 2>&1) || return 1
   else
@@ -314,10 +419,12 @@ _gn_panel_painted() {
   _gn_measure_decoration 2>/dev/null || return 1
   local x y
   read -r x y _ <<<"$APP_RECT"
-  gn_pixel_is $((x + 16)) $((y + 16)) FFFFFF
+  gn_pixel_is $((x + 16 * GN_SCALE)) $((y + 16 * GN_SCALE)) FFFFFF
 }
 
 gn_app_launch() {
+  # The program logs the capture backend it chose.
+  WL_APP_ENV=(QT_LOGGING_RULES=zentrim.capture.debug=true)
   wl_app_start "$@"
   gn_app_window 20
   wait_for 10 "the start panel to be painted" _gn_panel_painted
@@ -357,21 +464,22 @@ gn_clipboard_is_pattern() {
 # none of the window is in the copy. Leaves the pointer in the surface's
 # top-right corner, where it and the cross-hair lines stay out of the way.
 gn_capture_and_check() {
-  WL_APP_ENV+=(QT_LOGGING_RULES=zentrim.capture.debug=true)
-  gn_app_launch "$@"
-  local x y w h
+  local x y w h k=$GN_SCALE
   read -r x y w h <<<"$APP_RECT"
-  # The tool bar's Capture, 56 pixels from the left, 37 from the bottom.
-  wl_click $((x + 56)) $((y + h - 37))
+  # The tool bar's Capture, 56 pixels from the left, 37 from the bottom
+  # (times the scale: coordinates here are device pixels).
+  # shellcheck disable=SC2046 # two numbers
+  wl_click $(gn_at $((x + 56 * k)) $((y + h - 37 * k)))
   wait_for 15 "the window to come back maximised" _gn_back_maximised
   gn_app_window
   read -r x y w h <<<"$APP_RECT"
-  wl_pointer_to $((x + w - 60)) $((y + 20))
-  # Short of the scroll bars and the tool bar, and of the top rows, where
-  # the cross-hair's line waits.
-  local sw=$((w - 27 - 80)) sh=$((h - 27 - 75 - 40))
-  wait_for 10 "the surface to show the screen one to one (${sw}x$sh from 0,40)" \
-    gn_surface_is_pattern 0 40 "$sw" "$sh"
+  # shellcheck disable=SC2046
+  wl_pointer_to $(gn_at $((x + w - 60 * k)) $((y + 20 * k)))
+  # Short of the scroll bars and the tool bar, and of the top rows and left
+  # columns, where the cross-hair's dotted lines wait.
+  local sw=$((w - (27 + 80 + 2) * k)) sh=$((h - (27 + 75 + 40) * k))
+  wait_for 10 "the surface to show the screen one to one (${sw}x$sh from $((2 * k)),$((40 * k)))" \
+    gn_surface_is_pattern $((2 * k)) $((40 * k)) "$sw" "$sh"
 }
 
 _gn_back_maximised() { [[ $(gn_window_state 2>/dev/null) == "1 0" ]]; }
@@ -391,7 +499,8 @@ gn_surface_is_pattern() {
 gn_crop_and_check() {
   local cx cy
   read -r cx cy _ <<<"$APP_RECT"
-  wl_drag $((cx + $1)) $((cy + $2)) $((cx + $1 + $3)) $((cy + $2 + $4))
+  # shellcheck disable=SC2046
+  wl_drag $(gn_at $((cx + $1)) $((cy + $2))) $(gn_at $((cx + $1 + $3)) $((cy + $2 + $4)))
   wait_for 5 "the clipboard to hold the $3x$4 pixels under the drag" \
     gn_clipboard_is_pattern image/png "$@"
 }

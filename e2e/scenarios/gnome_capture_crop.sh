@@ -10,6 +10,7 @@ E2E_DESKTOP=gnome
 
 scenario() {
   wl_portal_ready
+  gn_app_launch
   gn_capture_and_check
   grep -q 'capture backend: "portal"' "$E2E_TMP/app.log" ||
     fail "the program did not log the portal as its capture backend: $(grep -m1 'capture backend' "$E2E_TMP/app.log")"
