@@ -368,6 +368,7 @@ _gn_app_frame() {
 }
 
 _gn_app_has_frame() { [[ -n $(_gn_app_frame 2>/dev/null) ]]; }
+_gn_app_gone() { ! _gn_app_has_frame; }
 
 # gn_window_state: "MAXIMIZED MINIMIZED" (1 or 0 each).
 gn_window_state() {
@@ -482,7 +483,7 @@ gn_capture_and_check() {
     gn_surface_is_pattern $((2 * k)) $((40 * k)) "$sw" "$sh"
 }
 
-_gn_back_maximised() { [[ $(gn_window_state 2>/dev/null) == "1 0" ]]; }
+_gn_back_maximised() { _gn_app_has_frame && [[ $(gn_window_state 2>/dev/null) == "1 0" ]]; }
 
 # gn_surface_is_pattern X Y W H: the client area's part at X,Y shows the
 # pattern's part at X,Y (the surface shows the copy from its origin).
