@@ -124,6 +124,10 @@ case $E2E_DESKTOP in
     e2e_use kwin
     kwin_start_desktop "$E2E_SCREEN_W" "$E2E_SCREEN_H"
     ;;
+  gnome)
+    e2e_use gnome
+    gn_start_desktop
+    ;;
   *) fail "unknown E2E_DESKTOP '$E2E_DESKTOP'" ;;
 esac
 scenario

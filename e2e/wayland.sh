@@ -192,12 +192,17 @@ default_floating_border none
 focus_follows_mouse no
 EOF
   chmod 644 "$WL_DIR/sway.conf"
+  # The portal backends this desktop may use, whatever else is installed:
+  # the wlr one for screenshots, the gtk one for the access check.
+  mkdir -p "$WL_DIR/portals"
+  cp /usr/share/xdg-desktop-portal/portals/{wlr,gtk}.portal "$WL_DIR/portals/"
+  chmod -R a+rX "$WL_DIR/portals"
 
   WL_ENV=(HOME="$WL_DIR/home" XDG_RUNTIME_DIR="$WL_DIR/runtime" PATH=/usr/local/bin:/usr/bin:/bin
     LANG=C.UTF-8 DBUS_SESSION_BUS_ADDRESS="unix:path=$WL_DIR/runtime/bus"
     XDG_CURRENT_DESKTOP=sway XDG_SESSION_TYPE=wayland NO_AT_BRIDGE=1
     XDG_CONFIG_HOME="$WL_DIR/home/.config" XDG_DATA_HOME="$WL_DIR/home/.local/share"
-    XDG_CACHE_HOME="$WL_DIR/home/.cache")
+    XDG_CACHE_HOME="$WL_DIR/home/.cache" XDG_DESKTOP_PORTAL_DIR="$WL_DIR/portals")
   _wl_start_leader --compositor sway
   wait_until 10 _wl_socket_up pipewire-0 || fail "PipeWire did not start: $(tail -n 3 "$WL_DIR/pipewire.log")"
   local socket
@@ -208,7 +213,8 @@ EOF
   WL_ENV+=(WAYLAND_DISPLAY="$WL_DISPLAY" SWAYSOCK="$socket")
   wait_for 10 "sway to answer on its socket" _wl_sway_answers
   # D-Bus-started services (the portal and its backends) must find sway.
-  wl_activation_env WAYLAND_DISPLAY="$WL_DISPLAY" XDG_CURRENT_DESKTOP=sway NO_AT_BRIDGE=1
+  wl_activation_env WAYLAND_DISPLAY="$WL_DISPLAY" XDG_CURRENT_DESKTOP=sway NO_AT_BRIDGE=1 \
+    XDG_DESKTOP_PORTAL_DIR="$WL_DIR/portals"
 
   ((WL_LEFT_OUTPUT)) && _wl_add_left_output
   WL_CAPTURE_BUTTON=($((56 * WL_SCALE)) $((1043 * WL_SCALE)))

@@ -207,7 +207,7 @@ void Form::setClientPx(QSize size) {
 }
 
 void Form::setWindowState(WindowState s) {
-    if (s == m_state) {
+    if (s == m_state && !m_offScreen) {
         return;
     }
     if (s != WindowState::Minimized && s != WindowState::Maximized && s != WindowState::Normal) {
@@ -256,6 +256,7 @@ void Form::setWindowState(WindowState s) {
         m_resizing = false;
         break;
     }
+    m_offScreen = false; // each state above shows the window
     if (next != m_clientPx) {
         m_clientPx = next;
         if (Resize) {
@@ -266,6 +267,7 @@ void Form::setWindowState(WindowState s) {
 
 void Form::takeOffScreen() {
     m_widget->hide();
+    m_offScreen = true;
 }
 
 void Form::windowSystemResized(QSize clientPx) {

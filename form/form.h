@@ -58,7 +58,8 @@ public:
     void setWindowState(WindowState s);
     // Unmaps the window, leaving WindowState as it is: for a window that a
     // window manager did not minimise (a tiling one, or none). The next
-    // change of WindowState shows it again.
+    // setWindowState shows it again, also one of the state it has (the
+    // window system may report a state for the unmapped window meanwhile).
     void takeOffScreen();
 
     // Shows the window in the centre of the primary screen's available area.
@@ -113,6 +114,7 @@ private:
     std::optional<QMargins> m_normalFrame;
     mutable std::optional<QMargins> m_frameBeforeRestore;
     bool m_resizing = false;
+    bool m_offScreen = false; // unmapped by takeOffScreen, not yet shown again
 
     friend class FormWidget;
 };

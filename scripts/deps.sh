@@ -63,6 +63,9 @@ TEST_PACKAGES=(
   kwin-wayland
   dbus-daemon dbus-bin pipewire
   xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk
+  # The GNOME desktop (e2e/gnome.sh): headless GNOME Shell and GNOME's
+  # portal backend (screenshots; the gtk one above answers its access check).
+  gnome-shell xdg-desktop-portal-gnome
   # The sanitized build and the fuzz targets (clang, its sanitizer and
   # libFuzzer runtimes) and the static checks.
   clang-14 libclang-rt-14-dev clang-tidy-14

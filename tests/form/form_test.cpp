@@ -71,6 +71,24 @@ TEST_F(FormTest, WithoutAWindowManagerTheStateIsTheProgramsAlone) {
     }
 }
 
+// A capture on Wayland minimises the maximised window, takes it off the
+// screen, and asks for "maximised" again; meanwhile the compositor may
+// report the unmapped window maximised (GNOME does), so the request changes
+// no state, and must still bring the window back.
+TEST_F(FormTest, AWindowTakenOffTheScreenComesBackAtTheNextStateRequest) {
+    fake.screen.available = QRect(0, 0, 1920, 1050);
+    form.setWindowState(WindowState::Maximized);
+    ASSERT_TRUE(form.widget()->isVisible());
+    form.setWindowState(WindowState::Minimized);
+    form.takeOffScreen();
+    form.windowSystemStateChanged(Qt::WindowMaximized);
+    ASSERT_EQ(form.windowState(), WindowState::Maximized);
+    ASSERT_FALSE(form.widget()->isVisible());
+    form.setWindowState(WindowState::Maximized);
+    EXPECT_TRUE(form.widget()->isVisible());
+    EXPECT_EQ(form.scaleWidth(), 1912.0F * 15);
+}
+
 TEST_F(FormTest, LateConfirmationsOfEarlierSizesAreNotResizes) {
     form.widget()->show();
     sizes.clear();
