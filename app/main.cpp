@@ -1,10 +1,12 @@
 #include "app/command_line.h"
 #include "app/form1.h"
 #include "app/single_instance.h"
+#include "app/windowless_stay.h"
 #include "clipboard/helper_handoff.h"
 #include "clipboard/qt_clipboard.h"
 #include "screen/backend_choice.h"
 #include "services/qt/qt_services.h"
+#include "services/session_kind.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -89,6 +91,48 @@ std::optional<int> handToRunningProgram(int argc, char** argv, const app::StartR
     return std::nullopt;
 }
 
+// Qt's Wayland plugin activates the window with the token of the start
+// that asked for it.
+void useActivationToken(const QString& token) {
+    if (!token.isEmpty()) {
+        qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
+    }
+}
+
+// Opens the window, carries out `request` and the requests of later starts,
+// and returns the exit code once the window is closed.
+int runWindow(Services& services, QtApplication& application, app::SingleInstance& instance,
+              const keeper::ExitKeeping& keeping, const app::StartRequest& request) {
+    app::Form1 window(services);
+    QObject scope; // ends the timers below with this function
+    // A crop that will not outlive the program is said in the title, before
+    // the user relies on it, not only in a log.
+    if (keeping.way == keeper::AtExit::Lost) {
+        window.form.setCaption(window.form.caption() + QStringLiteral(" - ") + keeping.loss);
+    }
+    window.start();
+    if (request.action != app::StartAction::Show) {
+        QTimer::singleShot(0, &scope, [&window, request] { window.carryOut(request); });
+    }
+    // Requests of later starts. One that comes while a dialog or a message
+    // is open waits until it is closed: the window cannot act under it.
+    std::function<void(const app::HandedRequest&)> carryOut =
+        [&](const app::HandedRequest& handed) {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                modal->activateWindow();
+                modal->raise();
+                QTimer::singleShot(250, &scope, [&carryOut, handed] { carryOut(handed); });
+                return;
+            }
+            useActivationToken(handed.activationToken);
+            window.carryOut(handed.request);
+        };
+    instance.setHandler(carryOut);
+    const int code = application.quitRequested() ? application.exitCode() : QApplication::exec();
+    instance.setHandler(nullptr);
+    return application.quitRequested() ? application.exitCode() : code;
+}
+
 } // namespace
 } // namespace zs
 
@@ -160,37 +204,22 @@ int main(int argc, char** argv) {
     zs::QtServices qt;
     qCDebug(zs::lcCapture) << "capture backend:" << qt.capture->name();
     zs::Services services = qt.services();
-    zs::app::Form1 window(services);
-    // A crop that will not outlive the program is said in the title, before
-    // the user relies on it, not only in a log.
-    const QString loss = zs::keeper::lossAtExit(QCoreApplication::applicationDirPath());
-    if (!loss.isEmpty()) {
-        window.form.setCaption(window.form.caption() + QStringLiteral(" - ") + loss);
+    const zs::keeper::ExitKeeping keeping =
+        zs::keeper::exitKeeping(QCoreApplication::applicationDirPath(), zs::currentSessionKind());
+    int code = zs::runWindow(services, qt.application, instance, keeping, line.request);
+    // Exit or the window's close: the crop stays on the clipboard, through
+    // the helper, or where none can take it over, through this program
+    // staying without a window until another program takes the clipboard;
+    // a later start then opens the window again here.
+    if (keeping.way != zs::keeper::AtExit::Stay) {
+        qt.clipboard.keepAfterExit();
+        return code;
     }
-    window.start();
-    if (line.request.action != zs::app::StartAction::Show) {
-        QTimer::singleShot(0, &instance, [&] { window.carryOut(line.request); });
+    while (const std::optional<zs::app::HandedRequest> next =
+               zs::app::stayWithCrop(instance, [&] { return qt.clipboard.holdsCrop(); })) {
+        zs::useActivationToken(next->activationToken);
+        qt.application.resume();
+        code = zs::runWindow(services, qt.application, instance, keeping, next->request);
     }
-    // Requests of later starts. One that comes while a dialog or a message
-    // is open waits until it is closed: the window cannot act under it.
-    std::function<void(const zs::app::HandedRequest&)> carryOut =
-        [&](const zs::app::HandedRequest& handed) {
-            if (QWidget* modal = QApplication::activeModalWidget()) {
-                modal->activateWindow();
-                modal->raise();
-                QTimer::singleShot(250, &instance, [&carryOut, handed] { carryOut(handed); });
-                return;
-            }
-            // Qt's Wayland plugin activates the window with this token.
-            if (!handed.activationToken.isEmpty()) {
-                qputenv("XDG_ACTIVATION_TOKEN", handed.activationToken.toUtf8());
-            }
-            window.carryOut(handed.request);
-        };
-    instance.setHandler(carryOut);
-    const int code =
-        qt.application.quitRequested() ? qt.application.exitCode() : QApplication::exec();
-    // Exit or the window's close: the crop stays on the clipboard.
-    qt.clipboard.keepAfterExit();
-    return qt.application.quitRequested() ? qt.application.exitCode() : code;
+    return code;
 }

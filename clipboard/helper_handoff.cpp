@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QtDebug>
@@ -31,6 +32,8 @@
 namespace zs::keeper {
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcClipboard, "zentrim.clipboard", QtInfoMsg)
 
 using Clock = std::chrono::steady_clock;
 
@@ -273,17 +276,23 @@ QString waylandMarkerType() {
     return type;
 }
 
-QString lossAtExit(const QString& folder) {
-    static const QString sentence = QStringLiteral("crops leave the clipboard at Exit");
+ExitKeeping exitKeeping(const QString& folder, SessionKind kind) {
     const QString helper = helperPath(folder);
     const QFileInfo info(helper);
-    if (!info.isFile() || !info.isExecutable()) {
+    const bool runnable = info.isFile() && info.isExecutable();
+    if (kind != SessionKind::Wayland) {
+        if (runnable) {
+            return {}; // X11 keeps it through the helper or a clipboard manager
+        }
         qWarning("%s is missing or not executable: crops leave the clipboard at Exit",
                  qPrintable(helper));
-        return sentence;
+        return {AtExit::Lost, QStringLiteral("crops leave the clipboard at Exit")};
     }
-    if (currentSessionKind() != SessionKind::Wayland) {
-        return {}; // X11 keeps it through the helper or a clipboard manager
+    if (!runnable) {
+        qWarning("%s is missing or not executable: the program stays after Exit while its crop "
+                 "is on the clipboard",
+                 qPrintable(helper));
+        return {AtExit::Stay, {}};
     }
     // Only the compositor knows whether it offers data-control; the helper
     // asks it (milliseconds) rather than the program binding a protocol of
@@ -298,12 +307,12 @@ QString lossAtExit(const QString& folder) {
         check.kill();
         check.waitForFinished(1000);
         qWarning("%s --check did not answer", qPrintable(helper));
-        return {}; // not known to be lost: say nothing
+        return {}; // not known to be missing: the helper tries at Exit
     }
     if (check.exitStatus() == QProcess::NormalExit && check.exitCode() == 1) {
-        qWarning("%s: crops leave the clipboard at Exit",
-                 check.readAllStandardOutput().trimmed().constData());
-        return sentence;
+        qCInfo(lcClipboard, "%s: the program stays after Exit while its crop is on the clipboard",
+               check.readAllStandardOutput().trimmed().constData());
+        return {AtExit::Stay, {}};
     }
     return {};
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "clipboard/clipboard_payload.h"
+#include "services/session_kind.h"
 
 #include <QString>
 #include <QStringList>
@@ -39,12 +40,23 @@ QString waylandMarkerType();
 // answer (milliseconds in practice; the bound grows with the picture).
 Outcome keepAfterExit(ClipboardPayload& payload);
 
-// Why a crop on the clipboard will not outlive the program (the helper is
-// missing or cannot run, or the session cannot keep a clipboard without
-// its program), as one sentence for the user; empty when it will be kept.
-// `folder` holds the program (and so the helper). On Wayland, asks the
-// helper whether the compositor offers data-control: call it once.
-QString lossAtExit(const QString& folder);
+// How the crop on the clipboard outlives the program.
+enum class AtExit {
+    Helper, // the helper takes it over (X11, or Wayland with data-control)
+    Stay,   // Wayland without data-control: no other client can take it over,
+            // so the program stays, windowless, while the clipboard is its own
+    Lost,   // it cannot: the helper is missing or cannot run on X11
+};
+
+struct ExitKeeping {
+    AtExit way = AtExit::Helper;
+    QString loss; // for Lost: why, as one sentence for the user
+};
+
+// Decided once at start, in a session of `kind`; `folder` holds the program
+// (and so the helper). On Wayland, asks the helper whether the compositor
+// offers data-control.
+ExitKeeping exitKeeping(const QString& folder, SessionKind kind);
 
 // The helper's answer and what it means; for the two ends and their tests.
 struct HelperRun {

@@ -88,4 +88,8 @@ void QtClipboard::keepAfterExit() {
     keeper::keepAfterExit(*payload);
 }
 
+bool QtClipboard::holdsCrop() const {
+    return !m_current.expired() && QGuiApplication::clipboard()->ownsClipboard();
+}
+
 } // namespace zs

@@ -25,6 +25,8 @@ public:
     // image, leaves it to a clipboard manager or to the helper process that
     // keeps it after we end (helper_handoff.h).
     void keepAfterExit();
+    // Whether the clipboard holds our last image, as far as Qt knows.
+    bool holdsCrop() const;
 
 private:
     std::weak_ptr<ClipboardPayload> m_current;

@@ -74,6 +74,8 @@ public:
     bool quitRequested() const override { return m_quit; }
     QString programFolder() const override;
     int exitCode() const { return m_code; }
+    // Takes back a quit request, for a window opened again after one.
+    void resume() { m_quit = false; }
 
 private:
     bool m_quit = false;

@@ -196,27 +196,39 @@ TEST_F(HelperStart, HoldsNothingOfOursButStandardError) {
     EXPECT_EQ(links[2], QByteArray(ours));
 }
 
-// The program says so in its title when the helper cannot keep a crop.
-TEST(LossAtExit, WhenTheHelperIsMissingOrCannotRun) {
+// How the crop outlives the program: the helper where it can take the
+// clipboard over, the program itself on Wayland without data-control (the
+// helper's check ends with 1), and otherwise lost, which the title says.
+TEST(ExitKeeping, FollowsTheSessionAndWhatTheHelperCanDo) {
+    const auto exe = QFileDevice::ReadOwner | QFileDevice::ExeOwner;
     struct Case {
         const char* what;
+        SessionKind kind;
         QFileDevice::Permissions permissions; // none: no helper at all
-        bool lost;
+        const char* checkExit;                // the helper's answer to --check
+        AtExit way;
     };
     const Case cases[] = {
-        {"missing", {}, true},
-        {"not executable", QFileDevice::ReadOwner | QFileDevice::WriteOwner, true},
-        {"executable", QFileDevice::ReadOwner | QFileDevice::ExeOwner, false},
+        {"X11, missing", SessionKind::X11, {}, "0", AtExit::Lost},
+        {"X11, not executable", SessionKind::X11, QFileDevice::ReadOwner, "0", AtExit::Lost},
+        {"X11, executable", SessionKind::X11, exe, "1", AtExit::Helper},
+        {"XWayland, executable", SessionKind::XWayland, exe, "1", AtExit::Helper},
+        {"Wayland, data-control", SessionKind::Wayland, exe, "0", AtExit::Helper},
+        {"Wayland, no data-control", SessionKind::Wayland, exe, "1", AtExit::Stay},
+        {"Wayland, missing", SessionKind::Wayland, {}, "0", AtExit::Stay},
     };
     for (const auto& c : cases) {
         QTemporaryDir folder;
         if (c.permissions != QFileDevice::Permissions()) {
             QFile helper(folder.filePath(QString::fromLatin1(kHelperName)));
             ASSERT_TRUE(helper.open(QIODevice::WriteOnly));
+            helper.write(QByteArray("#!/bin/sh\nexit ") + c.checkExit + "\n");
             helper.close();
             ASSERT_TRUE(helper.setPermissions(c.permissions));
         }
-        EXPECT_EQ(lossAtExit(folder.path()).isEmpty(), !c.lost) << c.what;
+        const ExitKeeping keeping = exitKeeping(folder.path(), c.kind);
+        EXPECT_EQ(keeping.way, c.way) << c.what;
+        EXPECT_EQ(keeping.loss.isEmpty(), c.way != AtExit::Lost) << c.what;
     }
 }
 
