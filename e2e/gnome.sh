@@ -159,16 +159,9 @@ gn_start_desktop() {
     XDG_CONFIG_HOME="$WL_DIR/home/.config" XDG_DATA_HOME="$WL_DIR/home/.local/share"
     XDG_CACHE_HOME="$WL_DIR/home/.cache")
 
-  setsid unshare --mount --propagation private -- bash "$E2E_LIB_DIR/gnome-session.sh" \
+  _wl_run_leader GNOME bash "$E2E_LIB_DIR/gnome-session.sh" \
     --private-tmp "$E2E_TMP" --as "$(id -u "$WL_USER"):$(id -g "$WL_USER")" \
-    "$WL_DIR" "$GN_MONITORS" -- "${WL_ENV[@]}" </dev/null >"$WL_DIR/leader.log" 2>&1 &
-  local started=$!
-  wait_until 5 test -s "$WL_DIR/leader.pid" ||
-    fail "the GNOME session did not start: $(tail -n 3 "$WL_DIR/leader.log")"
-  WL_SESSION_PID=$(<"$WL_DIR/leader.pid")
-  E2E_EXTRA_PIDS+=("$started")
-
-  wait_until 10 _wl_socket_up bus || fail "the D-Bus session did not start: $(tail -n 3 "$WL_DIR/dbus.log")"
+    "$WL_DIR" "$GN_MONITORS" -- "${WL_ENV[@]}"
   wait_until 10 _wl_socket_up pipewire-0 || fail "PipeWire did not start: $(tail -n 3 "$WL_DIR/pipewire.log")"
   wait_until 30 _wl_socket_up wayland-0 || fail "gnome-shell did not start: $(tail -n 5 "$WL_DIR/gnome-shell.log")"
   WL_DISPLAY=wayland-0

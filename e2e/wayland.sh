@@ -312,18 +312,27 @@ _wl_start_leader() {
   ((WL_SHM_TMPFS)) && leader+=(--shm-tmpfs)
   _wl_as_root && leader+=(--as "$(id -u "$WL_USER"):$(id -g "$WL_USER")")
   leader+=("$WL_DIR" -- "${WL_ENV[@]}")
+  _wl_run_leader Wayland "${leader[@]}"
+}
+
+# _wl_run_leader NAME COMMAND...: starts the session leader COMMAND in a
+# session and, as decided, a mount namespace of its own, and waits for its
+# bus (also for e2e/gnome.sh, whose leader is its own).
+_wl_run_leader() {
+  local name=$1
+  shift
   if ((WL_PRIVATE_TMP)); then
-    setsid unshare --mount --propagation private -- "${leader[@]}" </dev/null >"$WL_DIR/leader.log" 2>&1 &
+    setsid unshare --mount --propagation private -- "$@" </dev/null >"$WL_DIR/leader.log" 2>&1 &
   elif _wl_own_mount_ns; then
     # Its mounts would reach the host's until the leader makes /dev private.
-    setsid unshare --mount --propagation unchanged -- "${leader[@]}" </dev/null >"$WL_DIR/leader.log" 2>&1 &
+    setsid unshare --mount --propagation unchanged -- "$@" </dev/null >"$WL_DIR/leader.log" 2>&1 &
   else
-    setsid "${leader[@]}" </dev/null >"$WL_DIR/leader.log" 2>&1 &
+    setsid "$@" </dev/null >"$WL_DIR/leader.log" 2>&1 &
   fi
   # setsid forks when it must; the leader writes down its own PID.
   local started=$!
   wait_until 5 test -s "$WL_DIR/leader.pid" ||
-    fail "the Wayland session did not start: $(tail -n 3 "$WL_DIR/leader.log")"
+    fail "the $name session did not start: $(tail -n 3 "$WL_DIR/leader.log")"
   WL_SESSION_PID=$(<"$WL_DIR/leader.pid")
   E2E_EXTRA_PIDS+=("$started")
 
