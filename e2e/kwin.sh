@@ -10,6 +10,9 @@
 # Settings a scenario may make at its top level, before the desktop starts:
 #   KWIN_SCALE=2          the outputs' scale (W x H stay device pixels)
 #   KWIN_OUTPUTS=2        outputs side by side, Virtual-0 leftmost
+#   KWIN_PRIMARY_RIGHT=1  with two outputs, Virtual-0 (the one Qt calls
+#                         primary) right of Virtual-1, which then lies at
+#                         the layout's origin (tools/kwin_output_layout.cpp)
 #   KWIN_SCREENSHOT_CHECKS=1  KWin checks who may use its screenshot
 #                         interface (otherwise everyone may)
 #   KWIN_DATA_DIRS=DIR... prepended to XDG_DATA_DIRS (where KWin looks for
@@ -22,6 +25,7 @@
 #   kwin_app_launch [ARGS...]  wl_app_start and kwin_app_window
 #   kwin_set_background FILE   FILE on the output Virtual-0 (swaybg), checked
 #   kwin_screenshot FILE [OUTPUT]  the output's pixels (e2e/tools/kwin_screenshot.cpp)
+#   kwin_qt_primary       "NAME X Y W H RATIO" of the screen Qt calls primary
 #   kwin_capture_and_crop X Y W H  "Capture", then a drag checked on the
 #                         clipboard (see below)
 #   kwin_install_program  the program installed in a prefix of the scenario
@@ -32,15 +36,18 @@
 # pointer helper uses KWin's fake input device, which KWin offers to every
 # client with KWIN_WAYLAND_NO_PERMISSION_CHECKS=1. Each desktop has a portal
 # folder of its own (XDG_DESKTOP_PORTAL_DIR, empty): no backend installed for
-# another desktop answers here.
+# another desktop answers here. Coordinates given to the functions are the
+# desktop's device pixels (all outputs side by side, wherever they stand).
 
 e2e_use wayland
 
 KWIN_SCALE=${KWIN_SCALE:-1}
 KWIN_OUTPUTS=${KWIN_OUTPUTS:-1}
+KWIN_PRIMARY_RIGHT=${KWIN_PRIMARY_RIGHT:-0}
 KWIN_SCREENSHOT_CHECKS=${KWIN_SCREENSHOT_CHECKS:-0}
 KWIN_DATA_DIRS=${KWIN_DATA_DIRS:-}
 KWIN_OUTPUT_W=1920 # one output's width in device pixels
+KWIN_OUTPUT_X=0    # Virtual-0's left edge in device pixels
 KWIN_SOCKET=kwin-e2e
 
 _kwin_has_screenshot() {
@@ -58,7 +65,14 @@ kwin_start_desktop() {
   local shot=${E2E_KWIN_SCREENSHOT:-$(dirname "${APP:-.}")/../e2e/kwin-screenshot}
   [[ -x $shot ]] || fail "the helper kwin-screenshot was not built (set E2E_KWIN_SCREENSHOT)"
   cp /usr/bin/kwin_wayland "$shot" "$WL_DIR/bin/"
-  chmod a+rx "$WL_DIR/bin/kwin_wayland" "$WL_DIR/bin/kwin-screenshot"
+  # For kwin_qt_primary, built beside the screenshot helper.
+  [[ ! -x ${shot%/*}/qt-screens ]] || cp "${shot%/*}/qt-screens" "$WL_DIR/bin/"
+  chmod -R a+rX "$WL_DIR/bin"
+  if ((KWIN_PRIMARY_RIGHT)); then
+    ((KWIN_OUTPUTS == 2)) || fail "KWIN_PRIMARY_RIGHT=1 needs KWIN_OUTPUTS=2"
+    cp "${shot%/*}/kwin-output-layout" "$WL_DIR/bin/" || fail "the helper kwin-output-layout was not built"
+    chmod a+rx "$WL_DIR/bin/kwin-output-layout"
+  fi
   mkdir -p "$WL_DIR/portals"
   WL_OUTPUT=Virtual-0
   local data_dirs=/usr/local/share:/usr/share
@@ -85,6 +99,7 @@ kwin_start_desktop() {
   wait_until 20 _wl_socket_up "$KWIN_SOCKET" || fail "KWin did not start: $(tail -n 5 "$WL_DIR/kwin.log")"
   WL_DISPLAY=$KWIN_SOCKET
   WL_ENV+=(WAYLAND_DISPLAY="$WL_DISPLAY")
+  ((KWIN_PRIMARY_RIGHT)) && _kwin_primary_right "$width"
   wait_for 10 "KWin's screenshot interface on the bus" _kwin_has_screenshot
   wl_activation_env WAYLAND_DISPLAY="$WL_DISPLAY" XDG_CURRENT_DESKTOP=KDE NO_AT_BRIDGE=1 \
     XDG_DESKTOP_PORTAL_DIR="$WL_DIR/portals"
@@ -94,7 +109,23 @@ kwin_start_desktop() {
   _wl_start_pointer $((width * KWIN_OUTPUTS)) "$height" "$KWIN_SCALE"
   wait_for 10 "the fake input device" grep -qx ready "$WL_DIR/pointer.log"
   wl_pointer_to $((width * KWIN_OUTPUTS - 1)) $((height - 1))
-  e2e_log "KWin desktop $WL_DISPLAY ready ($KWIN_OUTPUTS x ${width}x${height}, scale $KWIN_SCALE, user $WL_USER)"
+  e2e_log "KWin desktop $WL_DISPLAY ready ($KWIN_OUTPUTS x ${width}x${height}, scale $KWIN_SCALE," \
+    "Virtual-0 at x $KWIN_OUTPUT_X, user $WL_USER)"
+}
+
+# _kwin_primary_right W: Virtual-1 to the layout's origin and Virtual-0 (W
+# device pixels wide) right of it, checked against what KWin then reports.
+_kwin_primary_right() {
+  local x=$(($1 / KWIN_SCALE)) layout
+  layout=$(wl_run timeout 10 "$WL_DIR/bin/kwin-output-layout" Virtual-1=0,0 "Virtual-0=$x,0" 2>&1) ||
+    fail "KWin did not take the layout: $layout"
+  assert_eq "Virtual-0 $x 0"$'\n'"Virtual-1 0 0" "$layout" "KWin's outputs after the layout"
+  KWIN_OUTPUT_X=$1
+}
+
+kwin_qt_primary() {
+  [[ -x $WL_DIR/bin/qt-screens ]] || fail "the helper qt-screens was not built"
+  wl_run QT_QPA_PLATFORM=wayland "$WL_DIR/bin/qt-screens" | head -n 1 | sed 's/^\*//'
 }
 
 # _kwin_report_failure: the output as KWin shows it and KWin's windows
