@@ -11,7 +11,7 @@
 # Two background colours take turns. Before each click the probe
 # (e2e/tools/screen_probe.cpp, beside the program's build) starts polling a
 # pixel of the surface and one of the tool bar through the compositor's
-# own fast path; the time runs from just before the pointer's press to the
+# own fast path; the time runs from the pointer's release (as on X11) to the
 # end of the first poll that sees the new colour on the surface with the
 # tool bar back (a hidden window showing the background does not count).
 # The probe prints its slowest poll: the figure's resolution. A warm-up
@@ -54,15 +54,15 @@ _lat_window() {
   esac
 }
 
-_lat_press_at() { # X Y: the pointer there and its button pressed
+_lat_press_at() { # X Y: the pointer there, clicked; LAT_T0 before the release
   if [[ $E2E_DESKTOP == gnome ]]; then
     # shellcheck disable=SC2046 # two numbers
     wl_pointer_to $(gn_at "$1" "$2")
   else
     wl_pointer_to "$1" "$2"
   fi
-  LAT_T0=${EPOCHREALTIME/./}
   wl_press 1
+  LAT_T0=${EPOCHREALTIME/./}
   wl_release 1
 }
 
@@ -78,7 +78,8 @@ _lat_probe_args() {
 # _lat_click_capture: clicks the tool bar's "Capture" (client 56 from the
 # left, 25 from the bottom: inside the button on all three desktops, whose
 # decorations leave the tool bar a few pixels more or less room);
-# LAT_T0 is the moment before the press.
+# LAT_T0 is the moment the release is sent (the button acts on it; the
+# helper's press takes tens of milliseconds to confirm).
 _lat_click_capture() {
   local x y h
   read -r x y _ h <<<"$APP_RECT"
