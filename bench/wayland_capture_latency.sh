@@ -94,11 +94,14 @@ _lat_capture() {
   read -r x y w h <<<"$APP_RECT"
   read -ra args < <(_lat_probe_args)
   : >"$log"
-  wl_spawn "$WL_DIR/bin/screen-probe" "${args[@]}" 10000 \
+  # Quiet for 0.3 s after the click: the program waits 0.4 s before it
+  # copies, and the probe's polls would compete with it for the compositor.
+  wl_spawn env PROBE_QUIET_MS=300 "$WL_DIR/bin/screen-probe" "${args[@]}" 10000 \
     "$((x + 300)),$((y + h - 300))=$want" "$((x + 3)),$((y + h - 3))=FFFFFF" >"$log" 2>&1
   local probe=$WL_SPAWNED at
   wait_for 10 "the probe's first look at the screen" grep -q '^ready' "$log"
   _lat_click_capture
+  kill -USR1 "$probe"
   wait "$probe" || fail "the surface did not show #$want within 10 s: $(tail -n 1 "$log")"
   read -r _ at LAT_POLLS LAT_SLOWEST < <(grep '^shown' "$log")
   LAT_MS=$(((at - LAT_T0) / 1000))

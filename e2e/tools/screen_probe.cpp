@@ -11,8 +11,12 @@
 //                as a PNG into the folder PLACE (the shell's user's) and
 //                removed after reading
 //
-// After its first poll it prints "ready" and the pixels it saw; the caller
-// then acts (clicks). Once a poll finds every colour it prints
+// After its first poll it prints "ready" and the pixels it saw, and waits
+// for SIGUSR1, which the caller sends once it has acted (clicked). With
+// $PROBE_QUIET_MS it then stays idle that long before polling again: each
+// poll makes the compositor render, which would slow what is measured
+// during a time in which the result cannot show anyway. Once a poll finds
+// every colour it prints
 // "shown T POLLS SLOWEST_MS", T the wall clock at the end of that poll in
 // microseconds since the epoch (as bash's EPOCHREALTIME without its dot),
 // and exits 0. Exits 1 with the last pixels seen after TIMEOUT_MS, and 2 on
@@ -35,6 +39,7 @@
 #include <QThread>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
@@ -241,6 +246,12 @@ int main(int argc, char** argv) {
         return true;
     };
 
+    // Blocked before the caller can send it, taken with sigtimedwait below.
+    sigset_t go;
+    sigemptyset(&go);
+    sigaddset(&go, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &go, nullptr);
+
     QString failure;
     auto seen = poll(&failure);
     if (!seen) {
@@ -250,8 +261,14 @@ int main(int argc, char** argv) {
     std::printf("ready %s\n", qPrintable(describe(*seen)));
     std::fflush(stdout);
 
+    const timespec limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000000};
+    if (sigtimedwait(&go, nullptr, &limit) != SIGUSR1) {
+        std::printf("timeout waiting for SIGUSR1\n");
+        return 1;
+    }
     QElapsedTimer total;
     total.start();
+    QThread::msleep(qEnvironmentVariableIntValue("PROBE_QUIET_MS"));
     qint64 slowest = 0;
     int polls = 0;
     while (total.elapsed() < timeoutMs) {
