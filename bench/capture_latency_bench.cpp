@@ -329,7 +329,10 @@ std::optional<std::pair<double, double>> commandCapture(const Window& window,
 
 const std::uint32_t kColours[] = {0x123456, 0x654321};
 
-void BM_CaptureClickToSurfaceShown(benchmark::State& state) {
+// Runs `measure(desktop, window)` with the program started on the X server
+// in DISPLAY and its window painted; skips the benchmark with the reason
+// when that fails.
+template <typename Measure> void withStartedWindow(benchmark::State& state, Measure&& measure) {
     Desktop desktop;
     if (!desktop.ok()) {
         state.SkipWithError("needs an X server with a window manager (set DISPLAY)");
@@ -340,69 +343,68 @@ void BM_CaptureClickToSurfaceShown(benchmark::State& state) {
     if (!window) {
         return;
     }
-    std::vector<double> offScreen;
-    std::vector<double> shown;
-    int round = 0;
-    for (auto _ : state) {
-        const std::uint32_t colour = kColours[round++ % 2];
-        desktop.setRootColour(colour);
-        const auto t = clickCapture(*window, colour);
-        if (!t) {
-            state.SkipWithError("a capture did not show the new copy within 5 s");
-            return;
+    measure(desktop, *window);
+}
+
+void BM_CaptureClickToSurfaceShown(benchmark::State& state) {
+    withStartedWindow(state, [&](Desktop& desktop, const Window& window) {
+        std::vector<double> offScreen;
+        std::vector<double> shown;
+        int round = 0;
+        for (auto _ : state) {
+            const std::uint32_t colour = kColours[round++ % 2];
+            desktop.setRootColour(colour);
+            const auto t = clickCapture(window, colour);
+            if (!t) {
+                state.SkipWithError("a capture did not show the new copy within 5 s");
+                return;
+            }
+            shown.push_back(t->first);
+            offScreen.push_back(t->second);
+            // Let the capture end (the window comes to the front for 0.1 s).
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
         }
-        shown.push_back(t->first);
-        offScreen.push_back(t->second);
-        // Let the capture end (the window comes to the front for 0.1 s).
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    }
-    const double m = median(shown);
-    state.counters["shown_ms"] = m * 1e3;
-    state.counters["worst_ms"] = *std::max_element(shown.begin(), shown.end()) * 1e3;
-    state.counters["off_screen_ms"] = median(offScreen) * 1e3;
-    state.counters["baseline_ms"] = kFixedWait * 1e3;
-    state.counters["x_baseline"] = m / kFixedWait;
-    state.counters["goal_ms"] = kGoal * 1e3;
-    state.SetLabel(desktop.managed() ? "window manager" : "no window manager");
+        const double m = median(shown);
+        state.counters["shown_ms"] = m * 1e3;
+        state.counters["worst_ms"] = *std::max_element(shown.begin(), shown.end()) * 1e3;
+        state.counters["off_screen_ms"] = median(offScreen) * 1e3;
+        state.counters["baseline_ms"] = kFixedWait * 1e3;
+        state.counters["x_baseline"] = m / kFixedWait;
+        state.counters["goal_ms"] = kGoal * 1e3;
+        state.SetLabel(desktop.managed() ? "window manager" : "no window manager");
+    });
 }
 
 // `zentrim-screen --capture` handed to the running program, against a click
 // on "Capture" in the same run, alternately, from the maximised window. The
 // command needs the session bus (DBUS_SESSION_BUS_ADDRESS).
 void BM_CaptureCommandAgainstClick(benchmark::State& state) {
-    Desktop desktop;
-    if (!desktop.ok()) {
-        state.SkipWithError("needs an X server with a window manager (set DISPLAY)");
-        return;
-    }
-    Program program(programPath());
-    const std::optional<Window> window = startedWindow(state, desktop, program);
-    if (!window) {
-        return;
-    }
-    std::vector<double> byClick;
-    std::vector<double> byCommand;
-    int round = 0;
-    for (auto _ : state) {
-        for (const bool command : {false, true}) {
-            const std::uint32_t colour = kColours[round++ % 2];
-            desktop.setRootColour(colour);
-            const auto t =
-                command ? commandCapture(*window, colour) : clickCapture(*window, colour);
-            if (!t) {
-                state.SkipWithError(command ? "zentrim-screen --capture failed or showed no copy "
+    withStartedWindow(state, [&](Desktop& desktop, const Window& window) {
+        std::vector<double> byClick;
+        std::vector<double> byCommand;
+        int round = 0;
+        for (auto _ : state) {
+            for (const bool command : {false, true}) {
+                const std::uint32_t colour = kColours[round++ % 2];
+                desktop.setRootColour(colour);
+                const auto t =
+                    command ? commandCapture(window, colour) : clickCapture(window, colour);
+                if (!t) {
+                    state.SkipWithError(command
+                                            ? "zentrim-screen --capture failed or showed no copy "
                                               "(is there a session bus?)"
                                             : "a click's capture showed no copy within 5 s");
-                return;
+                    return;
+                }
+                (command ? byCommand : byClick).push_back(t->first);
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
             }
-            (command ? byCommand : byClick).push_back(t->first);
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
         }
-    }
-    state.counters["click_ms"] = median(byClick) * 1e3;
-    state.counters["command_ms"] = median(byCommand) * 1e3;
-    state.counters["x_click"] = median(byCommand) / median(byClick);
-    state.counters["goal_x_click"] = 1.1;
+        state.counters["click_ms"] = median(byClick) * 1e3;
+        state.counters["command_ms"] = median(byCommand) * 1e3;
+        state.counters["x_click"] = median(byCommand) / median(byClick);
+        state.counters["goal_x_click"] = 1.1;
+    });
 }
 
 // `zentrim-screen --capture` with no program running: from the command's

@@ -1,18 +1,22 @@
-// The Wayland grabs (wlroots' screencopy, the desktop portal's screenshot)
-// against the X11 grab of the same size, in one process: the X grab copies
-// the screen of the X server in DISPLAY (the baseline), screencopy the
-// output HEADLESS-1 (or $ZENTRIM_BENCH_OUTPUT) of the compositor in
-// WAYLAND_DISPLAY on a connection of its own, the portal the screen of the
-// Wayland session on the session bus. bench/portal_vs_x11.sh sets up both (an Xvfb and a headless
-// sway of 1920x1080 each) and runs this inside the Wayland session:
+// The Wayland grabs (wlroots' screencopy, KWin's screenshot interface, the
+// desktop portal's screenshot) against the X11 grab of the same size, in
+// one process: the X grab copies the screen of the X server in DISPLAY (the
+// baseline), screencopy the output HEADLESS-1 of the compositor in
+// WAYLAND_DISPLAY on a connection of its own, KWin's interface its output
+// Virtual-0 (either output: $ZENTRIM_BENCH_OUTPUT), the portal the screen of
+// the Wayland session on the session bus. bench/portal_vs_x11.sh sets up an
+// Xvfb and a headless sway of 1920x1080 each and runs this inside the
+// Wayland session:
 //
 //   bash e2e/run-scenario.sh bench/portal_vs_x11.sh build/bench/portal_bench
 //
-// Without a portal the portal benchmark is skipped with the reason; without
-// DISPLAY so is the X grab, and the portal's figure has no ratio.
+// and bench/compositor_grab.sh runs the grab alone on sway or KWin. A
+// benchmark whose desktop is missing is skipped with the reason; without
+// DISPLAY so is the X grab, and the other figures have no X11 ratio.
 
 #include "bench/bench_support.h"
 #include "screen/backend_choice.h"
+#include "screen/kwin_screenshot_capture.h"
 #include "screen/portal_capture.h"
 #include "screen/wlr_screencopy_capture.h"
 #include "services/qt/qt_services.h"
@@ -65,6 +69,21 @@ double timedGrabs(benchmark::State& state, Grab&& grab, QImage* keep = nullptr) 
     return m;
 }
 
+// The grab's median against a memcpy of the frame's bytes (one RGB32 frame
+// of the size in the label), and against the X grab when it ran.
+void reportAgainstMemcpy(benchmark::State& state, double median, const QImage& last) {
+    if (median <= 0) {
+        return;
+    }
+    const double copy = zs::bench::memcpySeconds(std::size_t(last.sizeInBytes()));
+    state.counters["memcpy_ms"] = copy * 1e3;
+    state.counters["x_memcpy"] = median / copy;
+    if (g_x11Seconds > 0) {
+        state.counters["x11_ms"] = g_x11Seconds * 1e3;
+        state.counters["x_x11"] = median / g_x11Seconds;
+    }
+}
+
 void BM_X11Grab(benchmark::State& state) {
     if (QGuiApplication::platformName() != QLatin1String("xcb")) {
         state.SkipWithError("needs an X server (set DISPLAY)");
@@ -104,16 +123,27 @@ void BM_WlrScreencopy(benchmark::State& state) {
     QImage last;
     const double m = timedGrabs(
         state, [&] { return capture->grabOutput(pump, output); }, &last);
-    if (m <= 0) {
+    reportAgainstMemcpy(state, m, last);
+}
+
+// KWin's screenshot interface, the grab alone (call to the output's pixels
+// in memory, as RGB32), against a memcpy of the frame's bytes. The output
+// is Virtual-0 (or $ZENTRIM_BENCH_OUTPUT); KWin must let this benchmark in
+// (KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1 in KWin's environment).
+void BM_KWinScreenshot(benchmark::State& state) {
+    if (!zs::KWinScreenshotCapture::reachable(QDBusConnection::sessionBus())) {
+        state.SkipWithError("no KWin screenshot interface on the session bus");
         return;
     }
-    const double copy = zs::bench::memcpySeconds(std::size_t(last.sizeInBytes()));
-    state.counters["memcpy_ms"] = copy * 1e3;
-    state.counters["x_memcpy"] = m / copy;
-    if (g_x11Seconds > 0) {
-        state.counters["x11_ms"] = g_x11Seconds * 1e3;
-        state.counters["x_x11"] = m / g_x11Seconds;
-    }
+    zs::KWinScreenshotCapture capture;
+    zs::QtEventPump pump;
+    const QString output = qEnvironmentVariableIsSet("ZENTRIM_BENCH_OUTPUT")
+                               ? qEnvironmentVariable("ZENTRIM_BENCH_OUTPUT")
+                               : QStringLiteral("Virtual-0");
+    QImage last;
+    const double m = timedGrabs(
+        state, [&] { return capture.grabOutput(output, pump); }, &last);
+    reportAgainstMemcpy(state, m, last);
 }
 
 // Our share of the portal's time: reading back a PNG of the same screen (the
@@ -142,6 +172,7 @@ void BM_DecodeScreenPng(benchmark::State& state) {
 // The X grab first: the Wayland grabs' ratios are taken against it.
 BENCHMARK(BM_X11Grab)->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK(BM_WlrScreencopy)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_KWinScreenshot)->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK(BM_PortalScreenshot)->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(BM_DecodeScreenPng)->Unit(benchmark::kMillisecond)->Iterations(10);
 

@@ -3,6 +3,7 @@
 #include "capture/geometry.h"
 #include "form/scroll_bar.h"
 #include "services/errors.h"
+#include "services/session_kind.h"
 
 namespace zs::capture {
 
@@ -10,10 +11,17 @@ namespace {
 
 // A window still on the screen after the fixed wait is unmapped by the
 // program itself; the server takes it off at once, and the wait for that is
-// bounded all the same. The windows it covered then have a moment to repaint.
+// bounded all the same. On an X server the windows it covered then have a
+// moment to repaint. A Wayland compositor keeps every window's picture and
+// draws the output anew for the copy itself: there one pass of the event
+// loop, which sends the unmap ahead of the copy's request, is enough.
 constexpr float kLeaveScreenSlice = 0.01f;
 constexpr double kLeaveScreenLimit = 1.0; // seconds
 constexpr float kRepaintBeneath = 0.1f;
+
+float settleAfterTakingOff() {
+    return currentSessionKind() == SessionKind::Wayland ? kLeaveScreenSlice : kRepaintBeneath;
+}
 
 } // namespace
 
@@ -36,7 +44,7 @@ void Handlers::capture() {
         while (s.windowOrder.isOnScreen(*c.Form1.widget()) && s.pump.now() < giveUp) {
             r.Perimene(kLeaveScreenSlice);
         }
-        r.Perimene(kRepaintBeneath);
+        r.Perimene(settleAfterTakingOff());
     }
 
     // Copied before the surface changes, so that a failed copy leaves the
