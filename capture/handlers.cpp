@@ -61,10 +61,15 @@ void Handlers::capture() {
         return;
     }
 
-    const float screenWidth = s.screen.widthTwips();
-    const float screenHeight = s.screen.heightTwips();
-    // Sized first, so that the persistent image has the screen's size when
-    // the copy lands at its top-left.
+    // The copy is the primary screen in device pixels, and the surface is as
+    // large: sized by the copy rather than by Qt's screen size times the
+    // ratio, which some compositors report in device pixels already. Sized
+    // first, so that the persistent image has the copy's size when the copy
+    // lands at its top-left.
+    const QSize copied = shot.image().size();
+    const float screenWidth = static_cast<float>(copied.width()) * s.screen.twipsPerDevicePixelX();
+    const float screenHeight =
+        static_cast<float>(copied.height()) * s.screen.twipsPerDevicePixelY();
     c.FormScreenCapture.setWidth(screenWidth);
     c.FormScreenCapture.setHeight(screenHeight);
     c.FormScreenCapture.setPicture(shot.image());

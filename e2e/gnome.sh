@@ -34,6 +34,8 @@
 #                             (0 or 1 each)
 #   gn_app_launch [ARGS...]   wl_app_start (logging the capture backend),
 #                             gn_app_window, start panel painted
+#   gn_capture_again N        "Capture" on the maximised window: the program's
+#                             Nth screenshot, the window back maximised
 #   gn_clipboard_types        the clipboard's MIME types, one per line
 #   gn_clipboard_save TYPE FILE  the clipboard's data of TYPE into FILE
 #   gn_clipboard_is_pattern TYPE X Y W H
@@ -474,6 +476,23 @@ gn_capture_and_check() {
   local sw=$((w - (27 + 80 + 2) * k)) sh=$((h - (27 + 75 + 40) * k))
   wait_for 10 "the surface to show the screen one to one (${sw}x$sh from $((2 * k)),$((40 * k)))" \
     gn_surface_is_pattern $((2 * k)) $((40 * k)) "$sw" "$sh"
+}
+
+# gn_capture_again N: clicks "Capture" on the maximised window and waits for
+# the program's Nth screenshot through the portal (its log counts them) and
+# for the window to come back maximised.
+gn_capture_again() {
+  local x y w h k=$GN_SCALE
+  read -r x y w h <<<"$APP_RECT"
+  # shellcheck disable=SC2046 # two numbers
+  wl_click $(gn_at $((x + 56 * k)) $((y + h - 37 * k)))
+  wait_for 10 "capture $1 to copy the screen" _gn_portal_shots_are "$1"
+  wait_for 15 "the window to come back maximised after capture $1" _gn_back_maximised
+  gn_app_window
+}
+
+_gn_portal_shots_are() {
+  (($(grep -c 'portal screenshot took .* ms [0-9]' "$E2E_TMP/app.log") >= $1))
 }
 
 _gn_back_maximised() { _gn_app_has_frame && [[ $(gn_window_state 2>/dev/null) == "1 0" ]]; }

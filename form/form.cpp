@@ -227,6 +227,16 @@ void Form::setWindowState(WindowState s) {
         const QRect avail = m_services.screen.availablePx();
         next = QSize(std::max(0, avail.width() - f.left() - f.right()),
                      std::max(0, avail.height() - f.top() - f.bottom()));
+        // Still at the size the window system last gave it maximised (it was
+        // minimised or taken off the screen from there): it comes back at
+        // that size, and Qt reports no resize for an unchanged size, so that
+        // size is the one to lay out for, not the guess from the available
+        // area (which a compositor need not report, nor the frame while the
+        // window is off the screen).
+        if (m_services.windowOrder.managed() && !m_maximisedClientPx.isEmpty() &&
+            m_widget->size() == m_maximisedClientPx) {
+            next = m_maximisedClientPx;
+        }
         m_widget->showMaximized();
         if (!m_services.windowOrder.managed()) {
             // Nobody else maximises the window: it fills the available area
@@ -288,6 +298,10 @@ void Form::windowSystemResized(QSize clientPx) {
     }
     if (m_state == WindowState::Normal) {
         m_normalClientPx = clientPx;
+    } else if (m_state == WindowState::Maximized && clientPx != m_normalClientPx) {
+        // (Qt reports the normal size once when a window is first shown
+        // maximised, before the window manager has maximised it.)
+        m_maximisedClientPx = clientPx;
     }
     if (clientPx != m_clientPx) {
         m_clientPx = clientPx;

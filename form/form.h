@@ -102,8 +102,9 @@ private:
     std::unique_ptr<FormWidget> m_widget;
     Color m_back = kWindowBackground;
     WindowState m_state = WindowState::Normal;
-    QSize m_clientPx;       // the client size the handlers see
-    QSize m_normalClientPx; // the size to return to from minimised/maximised
+    QSize m_clientPx;          // the client size the handlers see
+    QSize m_normalClientPx;    // the size to return to from minimised/maximised
+    QSize m_maximisedClientPx; // the size the window system last gave it maximised
     bool m_centreWhenFramed = false;
     std::vector<GraphicControl*> m_pendingRepaints;
     bool m_flushPosted = false;

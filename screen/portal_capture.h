@@ -19,6 +19,8 @@ public:
     CaptureResult grabPrimary(IEventPump& pump) override;
 
 private:
+    CaptureResult grab(IEventPump& pump);
+
     PortalScreenshot m_portal;
     double m_timeoutSeconds;
 };

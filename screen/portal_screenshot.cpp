@@ -236,12 +236,10 @@ bool portalFileMayBeRemoved(const PortalFileFacts& read, const PortalFileFacts& 
 }
 
 QRect primaryRectInShot(const QSize& shotSize, const QRect& desktop, const QRect& primary,
-                        double primaryRatio) {
-    if (shotSize.isEmpty() || primary.isEmpty() || desktop.isEmpty() || primaryRatio <= 0) {
+                        const QSize& primaryDevice) {
+    if (shotSize.isEmpty() || primary.isEmpty() || desktop.isEmpty() || primaryDevice.isEmpty()) {
         return {};
     }
-    const QSize primaryDevice(qRound(primary.width() * primaryRatio),
-                              qRound(primary.height() * primaryRatio));
     if (shotSize == primaryDevice) {
         return QRect(QPoint(0, 0), shotSize);
     }

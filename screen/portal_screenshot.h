@@ -46,12 +46,12 @@ bool portalFileMayBeRemoved(const PortalFileFacts& read, const PortalFileFacts& 
 
 // Where the primary screen lies in a portal picture of `shotSize` device
 // pixels. The picture shows either just the primary screen (size equal to
-// its device size) or the whole desktop, whose logical rectangle is
-// `desktop`; `primary` is the primary screen's logical rectangle. Returns an
-// empty rectangle when the picture fits neither, or shows the primary screen
-// at another scale than its device pixels.
+// its device size, `primaryDevice`) or the whole desktop, whose rectangle in
+// Qt's coordinates is `desktop`; `primary` is the primary screen's rectangle
+// there. Returns an empty rectangle when the picture fits neither, or shows
+// the primary screen at another scale than its device pixels.
 QRect primaryRectInShot(const QSize& shotSize, const QRect& desktop, const QRect& primary,
-                        double primaryRatio);
+                        const QSize& primaryDevice);
 
 // One request to the portal: non-interactive, no parent window.
 class PortalScreenshot {

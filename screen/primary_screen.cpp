@@ -1,5 +1,8 @@
 #include "screen/primary_screen.h"
 
+#include "screen/wayland_outputs.h"
+#include "services/session_kind.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -12,7 +15,15 @@ QRect primaryScreenDevicePixels() {
     }
     const QRect g = screen->geometry();
     const qreal ratio = screen->devicePixelRatio();
-    return {g.topLeft(), QSize(qRound(g.width() * ratio), qRound(g.height() * ratio))};
+    QSize size(qRound(g.width() * ratio), qRound(g.height() * ratio));
+    if (currentSessionKind() == SessionKind::Wayland) {
+        // The output's own mode: Qt's logical size is not in the same units
+        // on every compositor.
+        if (const std::optional<QSize> output = waylandOutputDeviceSize(screen->name())) {
+            size = *output;
+        }
+    }
+    return {g.topLeft(), size};
 }
 
 QString sizeText(QSize size) {

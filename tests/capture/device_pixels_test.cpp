@@ -11,9 +11,10 @@ namespace {
 
 struct Scale {
     const char* name;
-    double ratio;  // device pixels to a logical pixel
-    float tpp;     // twips per logical pixel
-    QSize logical; // the screen in logical pixels
+    double ratio;   // device pixels to a logical pixel
+    float tpp;      // twips per logical pixel
+    QSize logical;  // the screen as Qt gives its size
+    QSize device{}; // the screen's device pixels, where not logical x ratio
 };
 
 const Scale kScales[] = {
@@ -21,6 +22,9 @@ const Scale kScales[] = {
     {"QT_SCALE_FACTOR=2 on 3840x2160", 2, 15, {1920, 1080}},
     {"factor 2 at 120 dpi", 2, 12, {1280, 720}},
     {"factor 1.25 on 1920x1080", 1.25, 15, {1536, 864}},
+    // A compositor whose logical sizes are device pixels: Qt's screen is
+    // twice the size of the output at ratio 2.
+    {"ratio 2, screen size in device pixels", 2, 15, {3840, 2160}, {3840, 2160}},
 };
 
 class DevicePixels : public StartedWindowTest, public ::testing::WithParamInterface<Scale> {
@@ -32,6 +36,9 @@ protected:
               services.screen.ratio = s.ratio;
               services.screen.tppX = services.screen.tppY = s.tpp;
               services.screen.size = s.logical;
+              if (!s.device.isEmpty()) {
+                  services.capture.content = fakes::patternImage(s.device);
+              }
           }) {}
     // A device pixel's position in twips, as the mouse reports it: Qt gives
     // the logical position in fractions of a pixel.
@@ -40,6 +47,9 @@ protected:
     }
     static QSize device() {
         const Scale& s = GetParam();
+        if (!s.device.isEmpty()) {
+            return s.device;
+        }
         return {static_cast<int>(std::lround(s.logical.width() * s.ratio)),
                 static_cast<int>(std::lround(s.logical.height() * s.ratio))};
     }

@@ -89,6 +89,26 @@ TEST_F(FormTest, AWindowTakenOffTheScreenComesBackAtTheNextStateRequest) {
     EXPECT_EQ(form.scaleWidth(), 1912.0F * 15);
 }
 
+// Captures in a row from the maximised window: it comes back at the size the
+// compositor gave it, which Qt does not report again, whatever the available
+// area and the frame (unknown off the screen) would suggest.
+TEST_F(FormTest, AMaximisedWindowTakenOffTheScreenComesBackAtItsOwnSize) {
+    fake.screen.available = QRect(0, 0, 1920, 1080);
+    form.widget()->show();
+    form.setWindowState(WindowState::Maximized);
+    form.widget()->resize(1914, 1015); // the compositor's size, a top bar less
+    ASSERT_EQ(form.scaleHeight(), 1015.0F * 15);
+    for (int capture = 0; capture < 2; ++capture) {
+        form.setWindowState(WindowState::Minimized);
+        form.takeOffScreen();
+        fake.windowOrder.frame = QMargins();
+        form.setWindowState(WindowState::Maximized);
+        EXPECT_EQ(form.scaleWidth(), 1914.0F * 15) << capture;
+        EXPECT_EQ(form.scaleHeight(), 1015.0F * 15) << capture;
+    }
+    form.widget()->hide();
+}
+
 TEST_F(FormTest, LateConfirmationsOfEarlierSizesAreNotResizes) {
     form.widget()->show();
     sizes.clear();

@@ -71,41 +71,66 @@ TEST(PortalShotGeometry, PrimaryScreenInThePicture) {
     struct Case {
         const char* what;
         QSize shot;
-        QRect desktop;
-        QRect primary;
-        double ratio;
+        QRect desktop; // Qt's virtual geometry
+        QRect primary; // Qt's geometry of the primary screen
+        QSize device;  // the primary output's mode
         QRect expected;
     };
     const Case cases[] = {
-        {"one screen", {1920, 1080}, {0, 0, 1920, 1080}, {0, 0, 1920, 1080}, 1, {0, 0, 1920, 1080}},
+        {"one screen",
+         {1920, 1080},
+         {0, 0, 1920, 1080},
+         {0, 0, 1920, 1080},
+         {1920, 1080},
+         {0, 0, 1920, 1080}},
         {"only the primary of two, scaled 2",
          {3840, 2160},
          {0, 0, 3840, 1080},
          {1920, 0, 1920, 1080},
-         2,
+         {3840, 2160},
          {0, 0, 3840, 2160}},
         {"whole desktop, primary on the right",
          {3840, 1080},
          {0, 0, 3840, 1080},
          {1920, 0, 1920, 1080},
-         1,
+         {1920, 1080},
          {1920, 0, 1920, 1080}},
         {"whole desktop at scale 2, primary below",
          {2560, 3600},
          {0, -1080, 1280, 1800},
          {0, 0, 1280, 720},
-         2,
+         {2560, 1440},
          {0, 2160, 2560, 1440}},
+        // Qt's geometry in device pixels with ratio 2 (mutter's physical layout).
+        {"geometry already in device pixels at scale 2",
+         {3840, 2160},
+         {0, 0, 3840, 2160},
+         {0, 0, 3840, 2160},
+         {3840, 2160},
+         {0, 0, 3840, 2160}},
+        {"geometry in device pixels, scale 2 primary right of a scale 1",
+         {5760, 2160},
+         {0, 0, 5760, 2160},
+         {1920, 0, 3840, 2160},
+         {3840, 2160},
+         {1920, 0, 3840, 2160}},
+        {"picture scaled down from the device pixels",
+         {1920, 1080},
+         {0, 0, 1920, 1080},
+         {0, 0, 1920, 1080},
+         {3840, 2160},
+         {}},
         {"picture smaller than the primary",
          {800, 600},
          {0, 0, 1920, 1080},
          {0, 0, 1920, 1080},
-         1,
+         {1920, 1080},
          {}},
-        {"no picture", {0, 0}, {0, 0, 1920, 1080}, {0, 0, 1920, 1080}, 1, {}},
+        {"no picture", {0, 0}, {0, 0, 1920, 1080}, {0, 0, 1920, 1080}, {1920, 1080}, {}},
+        {"no device size", {1920, 1080}, {0, 0, 1920, 1080}, {0, 0, 1920, 1080}, {}, {}},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(primaryRectInShot(c.shot, c.desktop, c.primary, c.ratio), c.expected) << c.what;
+        EXPECT_EQ(primaryRectInShot(c.shot, c.desktop, c.primary, c.device), c.expected) << c.what;
     }
 }
 

@@ -1,4 +1,5 @@
 #include "screen/wayland_frame.h"
+#include "screen/wayland_outputs.h"
 
 #include <gtest/gtest.h>
 
@@ -141,6 +142,21 @@ TEST(WaylandFrame, UndoesTheOutputTransformAndTheYInversion) {
                     << "transform " << c.transform << (inverted ? ", y-inverted" : "");
             }
         }
+    }
+}
+
+TEST(WaylandOutputs, OutputDeviceSizeFollowsTheTransform) {
+    struct Case {
+        int transform;
+        QSize expected;
+    };
+    const Case cases[] = {
+        {WL_OUTPUT_TRANSFORM_NORMAL, {3840, 2160}},  {WL_OUTPUT_TRANSFORM_90, {2160, 3840}},
+        {WL_OUTPUT_TRANSFORM_180, {3840, 2160}},     {WL_OUTPUT_TRANSFORM_270, {2160, 3840}},
+        {WL_OUTPUT_TRANSFORM_FLIPPED, {3840, 2160}}, {WL_OUTPUT_TRANSFORM_FLIPPED_90, {2160, 3840}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(outputDeviceSize({3840, 2160}, c.transform), c.expected) << c.transform;
     }
 }
 
