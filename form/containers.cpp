@@ -8,6 +8,21 @@
 
 namespace zs {
 
+namespace {
+
+// The pointer's position in the widget with the fraction the window system
+// gave: Qt's widgets round the position they pass on to whole logical
+// pixels, which on a scaled output (2 device pixels a logical one) would
+// land every press and drag on an even device pixel. The window's own
+// position of the event keeps the fraction; the widget's offset in the
+// window is whole.
+QPointF exactPosition(const QMouseEvent* event) {
+    const QPointF inWindow = event->scenePosition();
+    return event->position() + (inWindow - QPointF(inWindow.toPoint()));
+}
+
+} // namespace
+
 // ---------------------------------------------------------------- SurfaceWidget
 
 SurfaceWidget::SurfaceWidget(Container& owner, QWidget* parent) : QWidget(parent), m_owner(owner) {
@@ -34,7 +49,7 @@ void SurfaceWidget::press(QMouseEvent* event, bool doubleClick) {
         m_grabbedImage = m_owner.imageAt(px);
     }
     if (Image* img = m_grabbedImage; img != nullptr) {
-        const QPointF rel = event->position() - QPointF(img->rectPx().topLeft());
+        const QPointF rel = exactPosition(event) - QPointF(img->rectPx().topLeft());
         if (doubleClick) {
             if (img->DblClick) {
                 host.run("DblClick", img->DblClick);
@@ -49,7 +64,7 @@ void SurfaceWidget::press(QMouseEvent* event, bool doubleClick) {
     }
     m_pressedInside = true;
     if (pressed) {
-        pressed(button, shift, event->position());
+        pressed(button, shift, exactPosition(event));
     }
 }
 
@@ -68,7 +83,7 @@ void SurfaceWidget::mouseMoveEvent(QMouseEvent* event) {
         return;
     }
     if (moved) {
-        moved(buttonsOf(event->buttons()), shiftOf(event->modifiers()), event->position());
+        moved(buttonsOf(event->buttons()), shiftOf(event->modifiers()), exactPosition(event));
     }
 }
 
@@ -80,7 +95,7 @@ void SurfaceWidget::mouseReleaseEvent(QMouseEvent* event) {
         if (event->buttons() == Qt::NoButton) {
             m_grabbedImage = nullptr;
         }
-        const QPointF rel = event->position() - QPointF(img->rectPx().topLeft());
+        const QPointF rel = exactPosition(event) - QPointF(img->rectPx().topLeft());
         if (img->MouseUp) {
             host.run("MouseUp", [&] {
                 img->MouseUp(button, shift, static_cast<float>(rel.x()) * host.twipsPerPixelX(),
@@ -93,7 +108,7 @@ void SurfaceWidget::mouseReleaseEvent(QMouseEvent* event) {
         return;
     }
     if (released) {
-        released(button, shift, event->position());
+        released(button, shift, exactPosition(event));
     }
     if (m_pressedInside && event->buttons() == Qt::NoButton) {
         m_pressedInside = false;

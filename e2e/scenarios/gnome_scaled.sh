@@ -2,7 +2,8 @@
 # On GNOME at output scale 2 (a 3840 x 2160 monitor): the window has its
 # normal size in logical pixels (the start panel drawn at twice its pixels),
 # the surface shows the copy one image pixel to one device pixel, and a drag
-# over 400 x 300 device pixels puts a 400 x 300 crop on the clipboard.
+# over 401 x 299 device pixels from an odd one (half a logical pixel) puts
+# exactly those pixels on the clipboard.
 # shellcheck disable=SC2034 # read by run-scenario.sh
 E2E_DESKTOP=gnome
 E2E_SCREEN_W=3840
@@ -24,5 +25,5 @@ scenario() {
   "$IM_CONVERT" "$E2E_TMP/window.png" -sample 50% "$E2E_TMP/window-logical.png"
   assert_start_panel "$E2E_TMP/window-logical.png"
   gn_capture_and_check
-  gn_crop_and_check 300 300 400 300
+  gn_crop_and_check 301 301 401 299
 }

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QMouseEvent>
 #include <QPainter>
 
 #include <cmath>
@@ -33,6 +35,34 @@ TEST_F(ControlsTest, GeometryRoundsPositionAndSizeIndependently) {
         EXPECT_EQ(box.rectPx().x(), c.px) << c.left;
         EXPECT_EQ(box.rectPx().width(), c.pxWidth) << c.width;
         EXPECT_EQ(box.left(), c.left); // the twips are kept as given
+    }
+}
+
+// On a scaled output the window system gives positions between logical
+// pixels (device pixel 301 is logical 150.5), which Qt's widgets round; the
+// picture box hands on the fraction, so a drag can start on any device pixel.
+TEST_F(ControlsTest, MouseEventsKeepTheFractionOfALogicalPixel) {
+    PictureBox box(form, form, "Box", -1);
+    std::vector<QPointF> seen;
+    const auto record = [&](std::int16_t, std::int16_t, float x, float y) {
+        seen.emplace_back(x / form.twipsPerPixelX(), y / form.twipsPerPixelY());
+    };
+    box.MouseDown = record;
+    box.MouseMove = record;
+    box.MouseUp = record;
+    const QPointF inWindow(150.5, 40.25); // the box's own offset: 100, 10
+    const QPointF rounded(51, 30);        // what Qt's widgets pass on
+    for (const QEvent::Type type :
+         {QEvent::MouseButtonPress, QEvent::MouseMove, QEvent::MouseButtonRelease}) {
+        QMouseEvent event(type, rounded, inWindow, inWindow, Qt::LeftButton,
+                          type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                          Qt::NoModifier);
+        QCoreApplication::sendEvent(box.surface(), &event);
+    }
+    ASSERT_EQ(seen.size(), 3U);
+    for (const QPointF& p : seen) {
+        EXPECT_DOUBLE_EQ(p.x(), 50.5);
+        EXPECT_DOUBLE_EQ(p.y(), 30.25);
     }
 }
 
