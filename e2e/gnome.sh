@@ -112,8 +112,10 @@ gn_start_desktop() {
     command -v "$need" >/dev/null || fail "the GNOME desktop needs $need (scripts/deps.sh --test)"
   done
   _wl_as_root || fail "the GNOME desktop needs root: it hides /run/systemd in a mount namespace of its own"
+  # Inside a chroot / is no mount point and no private namespace can be
+  # made; /run/systemd could then only be hidden by a mount the host sees.
   unshare --mount --propagation private true 2>/dev/null ||
-    fail "the GNOME desktop needs a private mount namespace (none can be made here)"
+    skip "the GNOME desktop needs a private mount namespace, and none can be made here (a chroot?)"
   e2e_make_tmp
   e2e_on_cleanup wl_stop_desktop
   e2e_on_failure gn_report_failure

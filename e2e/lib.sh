@@ -11,10 +11,11 @@
 #             screenshots; it brings main_window.sh (the program's window)
 #   wayland   the Wayland desktop (headless sway, the desktop portal)
 #   kwin      the KDE Plasma desktop (headless KWin), on top of wayland
+#   gnome     the GNOME desktop (headless GNOME Shell), on top of wayland
 #   desktops  other X11 desktops for the desktop_* scenarios
 #   printing  a CUPS PDF queue
 # run-scenario.sh sources the desktop named by E2E_DESKTOP (x11 by default,
-# or wayland) after reading the scenario; a scenario that prints says
+# wayland, kwin or gnome) after reading the scenario; a scenario that prints says
 # `e2e_use printing` at its top level.
 #
 # A part that starts something registers how to stop it (e2e_on_cleanup) and
@@ -99,6 +100,15 @@ e2e_log() { printf '[e2e %s] %s\n' "$(date +%H:%M:%S.%3N)" "$*" >&2; }
 fail() {
   e2e_record_failure "$*"
   exit 1
+}
+
+# skip REASON: ends the scenario as skipped (ctest shows it as not run, with
+# REASON): only for a machine that cannot host the scenario's desktop at
+# all, never for something the program does.
+E2E_SKIP_REASON=
+skip() {
+  E2E_SKIP_REASON=$*
+  exit 77
 }
 
 e2e_record_failure() {

@@ -56,6 +56,11 @@ _finish() {
     wait "$WATCHDOG_PID" 2>/dev/null || true
   fi
   reason=$(e2e_failure_reason) || true
+  if ((rc == 77)) && [[ -n $E2E_SKIP_REASON && -z $reason ]]; then
+    e2e_cleanup
+    echo "SKIP $E2E_NAME: $E2E_SKIP_REASON"
+    exit 77
+  fi
   local report=""
   if ((rc == 0)) && [[ -z $reason ]]; then
     # A report of a sanitized program fails the scenario even when all the
