@@ -30,7 +30,8 @@ scenario() {
 
   # A new start hands over to the windowless program, which opens its window.
   local second=0
-  wl_run QT_QPA_PLATFORM=wayland "$WL_APP" >"$E2E_TMP/second.log" 2>&1 || second=$?
+  # Bounded: a start that failed to hand over would open a window of its own.
+  wl_run QT_QPA_PLATFORM=wayland timeout 15 "$WL_APP" >"$E2E_TMP/second.log" 2>&1 || second=$?
   assert_eq 0 "$second" "the second start's exit status"
   gn_app_window 10
   gn_clipboard_is_pattern image/png 150 150 400 300 ||
